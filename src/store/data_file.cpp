@@ -1,0 +1,361 @@
+#include "store/data_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "store/file_codec.h"
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace zelvant {
+namespace {
+
+// Smallest stored sizes, used to refuse counts the rest of the file cannot hold.
+constexpr std::uint64_t kMinFolderBytes = 4 * kBlockSize;
+constexpr std::uint64_t kMinRecordBytes = kRecordFieldCount * kBlockSize;
+
+class FileCloser {
+public:
+    explicit FileCloser(std::FILE* f) : f_(f) {}
+    ~FileCloser() {
+        if (f_ != nullptr) {
+            std::fclose(f_);
+        }
+    }
+    // Closes now and tells whether everything reached the file.
+    int Close() {
+        std::FILE* f = f_;
+        f_ = nullptr;
+        return std::fclose(f) == 0 ? 0 : (errno != 0 ? errno : EIO);
+    }
+
+private:
+    std::FILE* f_;
+};
+
+void Show(IMessageSink& messages, std::string text, MessageIcon icon) {
+    messages.ShowMessage({std::move(text), icon, {}});
+}
+
+bool ReadRecord(CValueReader& in, CRecord& record) {
+    for (RecordField f : FileFieldOrder()) {
+        bool ok = false;
+        switch (InfoOf(f).kind) {
+            case FieldKind::Text: ok = CFileCodec::ReadString(in, record.TextRef(f)); break;
+            case FieldKind::Integer: {
+                std::int32_t v = 0;
+                ok = CFileCodec::ReadInt(in, v);
+                record.SetInt(f, v);
+                break;
+            }
+            case FieldKind::Date: {
+                DateTimeValue v;
+                ok = CFileCodec::ReadDate(in, v);
+                record.SetDate(f, v);
+                break;
+            }
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteRecord(CValueWriter& out, const CRecord& record) {
+    for (RecordField f : FileFieldOrder()) {
+        bool ok = false;
+        switch (InfoOf(f).kind) {
+            case FieldKind::Text: ok = CFileCodec::WriteString(out, record.GetText(f)); break;
+            case FieldKind::Integer: ok = CFileCodec::WriteInt(out, record.GetInt(f)); break;
+            case FieldKind::Date: ok = CFileCodec::WriteDate(out, record.GetDate(f)); break;
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+enum class ReadFailure { None, Corrupt, OutOfMemoryFolder, OutOfMemoryRecord };
+
+ReadFailure ReadFolders(CValueReader& in, CFolderSequence& folders) {
+    std::int32_t count = 0;
+    if (!CFileCodec::ReadInt(in, count)) {
+        return ReadFailure::Corrupt;
+    }
+    if (count > 0 && static_cast<std::uint64_t>(count) * kMinFolderBytes > in.Remaining()) {
+        return ReadFailure::Corrupt;
+    }
+    const DateTimeValue placeholder;  // every field is read from the file anyway
+    for (std::int32_t i = 0; i < count; ++i) {
+        const FolderIndex index = folders.Count();
+        CFolder* folder = folders.AppendFolder();
+        if (folder == nullptr) {
+            return ReadFailure::OutOfMemoryFolder;
+        }
+        std::string name;
+        std::int32_t expanded = 0;
+        std::int32_t parent = 0;
+        std::int32_t records = 0;
+        if (!CFileCodec::ReadString(in, name) || !CFileCodec::ReadInt(in, expanded) ||
+            !CFileCodec::ReadInt(in, parent)) {
+            return ReadFailure::Corrupt;
+        }
+        folder->SetName(name);
+        WipeString(name);
+        folder->SetExpanded(expanded);
+        folder->SetParent(parent);
+        // A parent must stand before its child, or the tree cannot be built.
+        if (parent < kTopLevel || parent >= index) {
+            return ReadFailure::Corrupt;
+        }
+        if (!CFileCodec::ReadInt(in, records)) {
+            return ReadFailure::Corrupt;
+        }
+        if (records > 0 && static_cast<std::uint64_t>(records) * kMinRecordBytes > in.Remaining()) {
+            return ReadFailure::Corrupt;
+        }
+        folder->ReserveRecords(records > 0 ? static_cast<std::size_t>(records) : 0);
+        for (std::int32_t r = 0; r < records; ++r) {
+            CRecord* record = folder->AppendRecord(placeholder);
+            if (record == nullptr) {
+                return ReadFailure::OutOfMemoryRecord;
+            }
+            if (!ReadRecord(in, *record)) {
+                return ReadFailure::Corrupt;
+            }
+        }
+    }
+    return ReadFailure::None;
+}
+
+}  // namespace
+
+LoadResult LoadData(IByteSource& source, const FileKey& key, CFolderSequence& folders,
+                    IMessageSink& messages, std::string_view name) {
+    LoadResult result;
+    const CFileCipher cipher(key);
+    CValueReader in(cipher, source);
+    auto corrupt = [&]() -> LoadResult& {
+        Show(messages,
+             in.IoError() != 0 ? FileErrorText("read", name, in.IoError())
+                               : std::string(msg::kBadFile),
+             MessageIcon::Stop);
+        return result;
+    };
+
+    std::array<char, 8> signature{};
+    if (!CFileCodec::ReadSignature(in, signature) ||
+        std::string_view(signature.data(), signature.size()) != kSignature) {
+        return corrupt();
+    }
+    std::int32_t version = 0;
+    if (!CFileCodec::ReadInt(in, version)) {
+        return corrupt();
+    }
+    if (static_cast<std::uint32_t>(version) > static_cast<std::uint32_t>(kFileVersion)) {
+        Show(messages, FormatMessage(msg::kVersionTooNew, version), MessageIcon::Stop);
+        return result;
+    }
+    result.version = version;
+    if (!CFileCodec::ReadString(in, result.columnLayout)) {
+        return corrupt();
+    }
+    if (version < kFileVersion) {
+        // Older files stored something else in this place.
+        WipeString(result.columnLayout);
+    }
+    switch (ReadFolders(in, folders)) {
+        case ReadFailure::None: break;
+        case ReadFailure::Corrupt: return corrupt();
+        case ReadFailure::OutOfMemoryFolder:
+            Show(messages, std::string(msg::kNoMemoryFolder), MessageIcon::Stop);
+            return result;
+        case ReadFailure::OutOfMemoryRecord:
+            Show(messages, std::string(msg::kNoMemoryRecord), MessageIcon::Stop);
+            return result;
+    }
+    result.modified = version < kFileVersion;
+    result.ok = true;
+    return result;
+}
+
+LoadResult LoadDataFile(const std::string& path, const FileKey& key, CFolderSequence& folders,
+                        IMessageSink& messages) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        Show(messages, FileErrorText("open", path, errno != 0 ? errno : ENOENT),
+             MessageIcon::Exclamation);
+        return {};
+    }
+    FileCloser closer(file);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec) {
+        Show(messages, FileErrorText("open", path, ec.value()), MessageIcon::Exclamation);
+        return {};
+    }
+    CFileSource source(file, size);
+    LoadResult result = LoadData(source, key, folders, messages, path);
+    if (const int err = closer.Close(); err != 0 && result.ok) {
+        Show(messages, FileErrorText("close", path, err), MessageIcon::Exclamation);
+        result.ok = false;
+    }
+    return result;
+}
+
+bool SaveData(IByteSink& sink, const FileKey& key, const CFolderSequence& folders,
+              std::string_view columnLayout) {
+    const CFileCipher cipher(key);
+    CValueWriter out(cipher, sink);
+    if (!CFileCodec::WriteSignature(out) || !CFileCodec::WriteInt(out, kFileVersion) ||
+        !CFileCodec::WriteString(out, columnLayout) ||
+        !CFileCodec::WriteInt(out, folders.Count())) {
+        return false;
+    }
+    for (FolderIndex i = 0; i < folders.Count(); ++i) {
+        const CFolder& folder = *folders.FolderAt(i);
+        if (!CFileCodec::WriteString(out, folder.Name()) ||
+            !CFileCodec::WriteInt(out, folder.Expanded()) ||
+            !CFileCodec::WriteInt(out, folder.Parent()) ||
+            !CFileCodec::WriteInt(out, folder.RecordCount())) {
+            return false;
+        }
+        for (int r = 0; r < folder.RecordCount(); ++r) {
+            if (!WriteRecord(out, *folder.RecordAt(r))) {
+                return false;
+            }
+        }
+    }
+    return out.Flush();
+}
+
+std::vector<std::uint8_t> SaveDataToMemory(const FileKey& key, const CFolderSequence& folders,
+                                           std::string_view columnLayout) {
+    CMemorySink sink;
+    SaveData(sink, key, folders, columnLayout);
+    return std::move(sink.bytes);
+}
+
+namespace {
+
+// Writes and closes an open file; with `sync`, also forces the bytes to disk.
+bool WriteAndClose(std::FILE* file, const std::string& path, const FileKey& key,
+                   const CFolderSequence& folders, std::string_view columnLayout, bool sync,
+                   IMessageSink& messages) {
+    FileCloser closer(file);
+    CFileSink sink(file);
+    errno = 0;
+    if (!SaveData(sink, key, folders, columnLayout)) {
+        Show(messages, FileErrorText("write", path, sink.Error() != 0 ? sink.Error() : EIO),
+             MessageIcon::Exclamation);
+        return false;
+    }
+    if (std::fflush(file) != 0) {
+        Show(messages, FileErrorText("write", path, errno), MessageIcon::Exclamation);
+        return false;
+    }
+#if !defined(_WIN32)
+    if (sync && ::fsync(::fileno(file)) != 0) {
+        Show(messages, FileErrorText("write", path, errno), MessageIcon::Exclamation);
+        return false;
+    }
+#else
+    (void)sync;
+#endif
+    if (const int err = closer.Close(); err != 0) {
+        Show(messages, FileErrorText("close", path, err), MessageIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SaveDataFile(const std::string& path, const FileKey& key, const CFolderSequence& folders,
+                  std::string_view columnLayout, IMessageSink& messages) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        Show(messages, FileErrorText("create", path, errno != 0 ? errno : EIO),
+             MessageIcon::Exclamation);
+        return false;
+    }
+    return WriteAndClose(file, path, key, folders, columnLayout, false, messages);
+}
+
+bool SaveDataFileSafely(const std::string& path, const FileKey& key,
+                        const CFolderSequence& folders, std::string_view columnLayout,
+                        IMessageSink& messages) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+#if !defined(_WIN32)
+    std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());  // mode 0600
+    if (fd < 0) {
+        Show(messages, FileErrorText("create a file in", dir.string(), errno),
+             MessageIcon::Exclamation);
+        return false;
+    }
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) {
+        ::fchmod(fd, existing.st_mode & 07777);
+    }
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        Show(messages, FileErrorText("create", temp, err), MessageIcon::Exclamation);
+        return false;
+    }
+    if (!WriteAndClose(file, temp, key, folders, columnLayout, true, messages)) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        Show(messages, FileErrorText("replace", path, err), MessageIcon::Exclamation);
+        return false;
+    }
+    // Make the rename itself durable.
+    if (const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY); dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+#else
+    std::random_device rd;
+    const fs::path temp = dir / ("." + target.filename().string() + "." + std::to_string(rd()));
+    std::FILE* file = std::fopen(temp.string().c_str(), "wbx");
+    if (file == nullptr) {
+        Show(messages, FileErrorText("create", temp.string(), errno), MessageIcon::Exclamation);
+        return false;
+    }
+    if (!WriteAndClose(file, temp.string(), key, folders, columnLayout, true, messages)) {
+        fs::remove(temp);
+        return false;
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp);
+        Show(messages, FileErrorText("replace", path, ec.value()), MessageIcon::Exclamation);
+        return false;
+    }
+    return true;
+#endif
+}
+
+}  // namespace zelvant

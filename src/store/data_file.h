@@ -1,0 +1,49 @@
+#pragma once
+// Loading and saving a whole data file: signature, version, column layout, then the folders in
+// sequence order, each followed by its records.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/file_cipher.h"
+#include "store/folder_sequence.h"
+#include "store/messages.h"
+#include "store/value_stream.h"
+
+namespace zelvant {
+
+struct LoadResult {
+    bool ok = false;
+    std::int32_t version = 0;
+    std::string columnLayout;  // empty for files older than the current version
+    bool modified = false;     // an older version was read: the next save rewrites it
+};
+
+// Appends the file's folders to `folders` (the caller clears it before and after a failure;
+// folders read before a failure stay). Failures are told through `messages`.
+// `name` names the file in messages about read errors.
+LoadResult LoadData(IByteSource& source, const FileKey& key, CFolderSequence& folders,
+                    IMessageSink& messages, std::string_view name = "the file");
+LoadResult LoadDataFile(const std::string& path, const FileKey& key, CFolderSequence& folders,
+                        IMessageSink& messages);
+
+bool SaveData(IByteSink& sink, const FileKey& key, const CFolderSequence& folders,
+              std::string_view columnLayout);
+std::vector<std::uint8_t> SaveDataToMemory(const FileKey& key, const CFolderSequence& folders,
+                                           std::string_view columnLayout);
+
+// Writes the file in place (creating or truncating it).
+bool SaveDataFile(const std::string& path, const FileKey& key, const CFolderSequence& folders,
+                  std::string_view columnLayout, IMessageSink& messages);
+
+// Never leaves the user without a good copy: writes a new file beside `path`, flushes it to disk,
+// then renames it over `path`. A new file is readable by its owner only; a replaced file keeps its
+// permissions. On failure the temporary file is removed and `path` is untouched.
+bool SaveDataFileSafely(const std::string& path, const FileKey& key,
+                        const CFolderSequence& folders, std::string_view columnLayout,
+                        IMessageSink& messages);
+
+}  // namespace zelvant

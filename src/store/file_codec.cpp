@@ -1,0 +1,105 @@
+#include "store/file_codec.h"
+
+#include <bit>
+#include <cstring>
+
+#include "store/secure.h"
+
+namespace zelvant {
+namespace {
+
+template <class T>
+T ReadLittle(const std::uint8_t* p) {
+    std::make_unsigned_t<T> v = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i) {
+        v = static_cast<decltype(v)>(v | (static_cast<decltype(v)>(p[i]) << (8 * i)));
+    }
+    return static_cast<T>(v);
+}
+
+template <class T>
+void WriteLittle(std::uint8_t* p, T value) {
+    auto v = static_cast<std::make_unsigned_t<T>>(value);
+    for (std::size_t i = 0; i < sizeof(T); ++i) {
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
+}  // namespace
+
+bool CFileCodec::ReadSignature(CValueReader& in, std::array<char, 8>& signature) {
+    WipedBlock<8> buf;
+    if (!in.Read(8, buf.bytes)) {
+        return false;
+    }
+    std::memcpy(signature.data(), buf.bytes, 8);
+    return true;
+}
+
+bool CFileCodec::ReadInt(CValueReader& in, std::int32_t& value) {
+    WipedBlock<4> buf;
+    if (!in.Read(4, buf.bytes)) {
+        return false;
+    }
+    value = ReadLittle<std::int32_t>(buf.bytes);
+    return true;
+}
+
+bool CFileCodec::ReadDate(CValueReader& in, DateTimeValue& value) {
+    WipedBlock<12> buf;
+    if (!in.Read(12, buf.bytes)) {
+        return false;
+    }
+    value.oa = std::bit_cast<double>(ReadLittle<std::uint64_t>(buf.bytes));
+    value.status = ReadLittle<std::int32_t>(buf.bytes + 8);
+    return true;
+}
+
+bool CFileCodec::ReadString(CValueReader& in, std::string& value) {
+    std::int32_t length = 0;
+    if (!ReadInt(in, length)) {
+        return false;
+    }
+    SecureWipe(value.data(), value.capacity());
+    value.clear();
+    if (length <= 0) {
+        return true;
+    }
+    const auto n = static_cast<std::size_t>(length);
+    if (PaddedSize(n) > in.Remaining()) {
+        return false;
+    }
+    value.resize(n);
+    return in.Read(n, reinterpret_cast<std::uint8_t*>(value.data()));
+}
+
+bool CFileCodec::WriteSignature(CValueWriter& out) {
+    return out.Write(std::span(reinterpret_cast<const std::uint8_t*>(kSignature.data()),
+                               kSignature.size()));
+}
+
+bool CFileCodec::WriteInt(CValueWriter& out, std::int32_t value) {
+    std::uint8_t buf[4];
+    WriteLittle(buf, value);
+    return out.Write(buf);
+}
+
+bool CFileCodec::WriteDate(CValueWriter& out, const DateTimeValue& value) {
+    std::uint8_t buf[12];
+    WriteLittle(buf, std::bit_cast<std::uint64_t>(value.oa));
+    WriteLittle(buf + 8, value.status);
+    return out.Write(buf);
+}
+
+bool CFileCodec::WriteString(CValueWriter& out, std::string_view value) {
+    if (value.size() > static_cast<std::size_t>(INT32_MAX)) {
+        return false;
+    }
+    if (!WriteInt(out, static_cast<std::int32_t>(value.size()))) {
+        return false;
+    }
+    return value.empty() ||
+           out.Write(std::span(reinterpret_cast<const std::uint8_t*>(value.data()), value.size()));
+}
+
+}  // namespace zelvant

@@ -1,0 +1,182 @@
+#include "store/value_stream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace zelvant {
+namespace {
+
+constexpr std::size_t kReadChunk = 1 << 20;
+constexpr std::size_t kWriteBatch = 1 << 18;
+
+}  // namespace
+
+std::size_t CMemorySource::Read(std::uint8_t* dst, std::size_t n) {
+    const std::size_t count = std::min(n, bytes_.size() - pos_);
+    if (count > 0) {
+        std::memcpy(dst, bytes_.data() + pos_, count);
+    }
+    pos_ += count;
+    return count;
+}
+
+bool CMemorySink::Write(const std::uint8_t* src, std::size_t n) {
+    bytes.insert(bytes.end(), src, src + n);
+    return true;
+}
+
+std::size_t CFileSource::Read(std::uint8_t* dst, std::size_t n) {
+    const std::size_t count = std::fread(dst, 1, n, file_);
+    if (count < n && std::ferror(file_)) {
+        error_ = errno != 0 ? errno : EIO;
+    }
+    return count;
+}
+
+bool CFileSink::Write(const std::uint8_t* src, std::size_t n) {
+    if (std::fwrite(src, 1, n, file_) != n) {
+        error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+CValueReader::CValueReader(const CFileCipher& cipher, IByteSource& source)
+    : cipher_(cipher), source_(source), size_(source.Size()) {}
+
+CValueReader::~CValueReader() { SecureWipe(plainBuf_.data(), plainBuf_.size()); }
+
+bool CValueReader::Fill(std::size_t need) {
+    if (end_ - begin_ >= need) {
+        return true;
+    }
+    // Keep the unread tail (already decrypted) at the front and read on behind it.
+    const std::size_t tail = end_ - begin_;
+    if (begin_ > 0) {
+        std::memmove(cipherBuf_.data(), cipherBuf_.data() + begin_, tail);
+        std::memmove(plainBuf_.data(), plainBuf_.data() + begin_, decrypted_ - begin_);
+        SecureWipe(plainBuf_.data() + (decrypted_ - begin_), begin_);
+        decrypted_ -= begin_;
+        begin_ = 0;
+        end_ = tail;
+    }
+    const std::size_t capacity = std::max(kReadChunk, need);
+    if (cipherBuf_.size() < capacity) {
+        cipherBuf_.resize(capacity);
+        SecureBuffer grown(capacity);
+        std::memcpy(grown.data(), plainBuf_.data(), decrypted_);
+        SecureWipe(plainBuf_.data(), plainBuf_.size());
+        plainBuf_.swap(grown);
+    }
+    const auto available = static_cast<std::size_t>(
+        std::min<std::uint64_t>(capacity - end_, size_ - consumed_ - tail));
+    std::size_t got = 0;
+    while (got < available) {
+        const std::size_t n = source_.Read(cipherBuf_.data() + end_ + got, available - got);
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    end_ += got;
+    const std::size_t whole = (end_ - decrypted_) / kBlockSize;
+    cipher_.DecryptBlocks(cipherBuf_.data() + decrypted_, plainBuf_.data() + decrypted_, whole);
+    decrypted_ += whole * kBlockSize;
+    return end_ - begin_ >= need;
+}
+
+bool CValueReader::Read(std::size_t n, std::uint8_t* out) {
+    const std::size_t stored = PaddedSize(n);
+    if (stored > Remaining() || !Fill(stored)) {
+        return false;
+    }
+    const std::uint8_t* c = cipherBuf_.data() + begin_;
+    std::uint8_t* p = plainBuf_.data() + begin_;
+    // The bulk pass decrypted every block alone; chain all but the first to the block before.
+    for (std::size_t i = kBlockSize; i < stored; ++i) {
+        p[i] ^= c[i - kBlockSize];
+    }
+    const std::size_t length = stored - PaddingOf(p + stored - kBlockSize);
+    const std::size_t copy = std::min(n, length);
+    std::memcpy(out, p, copy);
+    std::memset(out + copy, 0, n - copy);
+    begin_ += stored;
+    consumed_ += stored;
+    return true;
+}
+
+CValueWriter::CValueWriter(const CFileCipher& cipher, IByteSink& sink)
+    : cipher_(cipher), sink_(sink) {
+    pending_.reserve(kWriteBatch + 4096);
+}
+
+CValueWriter::~CValueWriter() {
+    SecureWipe(pending_.data(), pending_.size());
+    SecureWipe(gather_.data(), gather_.size());
+}
+
+bool CValueWriter::Write(std::span<const std::uint8_t> plain) {
+    if (failed_) {
+        return false;
+    }
+    const std::size_t n = plain.size();
+    const std::size_t stored = PaddedSize(n);
+    const std::size_t offset = pending_.size();
+    if (pending_.capacity() < offset + stored) {
+        // Grow by hand so the old buffer is wiped by the allocator, not left behind readable.
+        SecureBuffer bigger;
+        bigger.reserve(std::max(offset + stored, 2 * pending_.capacity()));
+        bigger.assign(pending_.begin(), pending_.end());
+        SecureWipe(pending_.data(), pending_.size());
+        pending_.swap(bigger);
+    }
+    pending_.insert(pending_.end(), plain.begin(), plain.end());
+    pending_.resize(offset + stored, static_cast<std::uint8_t>(stored - n));
+    if (stored > kBlockSize) {
+        longValues_.push_back({offset, stored / kBlockSize});
+    }
+    return pending_.size() < kWriteBatch || Flush();
+}
+
+bool CValueWriter::Flush() {
+    if (failed_) {
+        return false;
+    }
+    if (pending_.empty()) {
+        return true;
+    }
+    const std::size_t blocks = pending_.size() / kBlockSize;
+    out_.resize(pending_.size());
+    // Round 0: every block as if it began a value, which is right for the first blocks.
+    cipher_.EncryptBlocks(pending_.data(), out_.data(), blocks);
+    // Round r: block r of every value that long, chained to its block r-1, in one bulk call.
+    std::vector<LongValue> active = longValues_;
+    for (std::size_t r = 1; !active.empty(); ++r) {
+        std::erase_if(active, [r](const LongValue& v) { return v.blocks <= r; });
+        gather_.resize(active.size() * kBlockSize);
+        for (std::size_t k = 0; k < active.size(); ++k) {
+            const std::size_t at = active[k].offset + r * kBlockSize;
+            for (std::size_t i = 0; i < kBlockSize; ++i) {
+                gather_[k * kBlockSize + i] =
+                    static_cast<std::uint8_t>(pending_[at + i] ^ out_[at - kBlockSize + i]);
+            }
+        }
+        cipher_.EncryptBlocks(gather_.data(), gather_.data(), active.size());
+        for (std::size_t k = 0; k < active.size(); ++k) {
+            std::memcpy(out_.data() + active[k].offset + r * kBlockSize,
+                        gather_.data() + k * kBlockSize, kBlockSize);
+        }
+    }
+    SecureWipe(gather_.data(), gather_.size());
+    SecureWipe(pending_.data(), pending_.size());
+    pending_.clear();
+    longValues_.clear();
+    if (!sink_.Write(out_.data(), out_.size())) {
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zelvant
