@@ -22,7 +22,7 @@ constexpr std::uint64_t kMinFolderBytes = 4 * kBlockSize;
 constexpr std::uint64_t kMinRecordBytes = kRecordFieldCount * kBlockSize;
 
 class FileCloser {
-public:
+  public:
     explicit FileCloser(std::FILE* f) : f_(f) {}
     ~FileCloser() {
         if (f_ != nullptr) {
@@ -36,7 +36,7 @@ public:
         return std::fclose(f) == 0 ? 0 : (errno != 0 ? errno : EIO);
     }
 
-private:
+  private:
     std::FILE* f_;
 };
 
@@ -48,7 +48,9 @@ bool ReadRecord(CValueReader& in, CRecord& record) {
     for (RecordField f : FileFieldOrder()) {
         bool ok = false;
         switch (InfoOf(f).kind) {
-            case FieldKind::Text: ok = CFileCodec::ReadString(in, record.TextRef(f)); break;
+            case FieldKind::Text:
+                ok = CFileCodec::ReadString(in, record.TextRef(f));
+                break;
             case FieldKind::Integer: {
                 std::int32_t v = 0;
                 ok = CFileCodec::ReadInt(in, v);
@@ -73,9 +75,15 @@ bool WriteRecord(CValueWriter& out, const CRecord& record) {
     for (RecordField f : FileFieldOrder()) {
         bool ok = false;
         switch (InfoOf(f).kind) {
-            case FieldKind::Text: ok = CFileCodec::WriteString(out, record.GetText(f)); break;
-            case FieldKind::Integer: ok = CFileCodec::WriteInt(out, record.GetInt(f)); break;
-            case FieldKind::Date: ok = CFileCodec::WriteDate(out, record.GetDate(f)); break;
+            case FieldKind::Text:
+                ok = CFileCodec::WriteString(out, record.GetText(f));
+                break;
+            case FieldKind::Integer:
+                ok = CFileCodec::WriteInt(out, record.GetInt(f));
+                break;
+            case FieldKind::Date:
+                ok = CFileCodec::WriteDate(out, record.GetDate(f));
+                break;
         }
         if (!ok) {
             return false;
@@ -174,8 +182,10 @@ LoadResult LoadData(IByteSource& source, const FileKey& key, CFolderSequence& fo
         WipeString(result.columnLayout);
     }
     switch (ReadFolders(in, folders)) {
-        case ReadFailure::None: break;
-        case ReadFailure::Corrupt: return corrupt();
+        case ReadFailure::None:
+            break;
+        case ReadFailure::Corrupt:
+            return corrupt();
         case ReadFailure::OutOfMemoryFolder:
             Show(messages, std::string(msg::kNoMemoryFolder), MessageIcon::Stop);
             return result;
@@ -293,9 +303,8 @@ bool SaveDataFile(const std::string& path, const FileKey& key, const CFolderSequ
     return WriteAndClose(file, path, key, folders, columnLayout, false, messages);
 }
 
-bool SaveDataFileSafely(const std::string& path, const FileKey& key,
-                        const CFolderSequence& folders, std::string_view columnLayout,
-                        IMessageSink& messages) {
+bool SaveDataFileSafely(const std::string& path, const FileKey& key, const CFolderSequence& folders,
+                        std::string_view columnLayout, IMessageSink& messages) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");

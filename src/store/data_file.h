@@ -42,8 +42,7 @@ bool SaveDataFile(const std::string& path, const FileKey& key, const CFolderSequ
 // Never leaves the user without a good copy: writes a new file beside `path`, flushes it to disk,
 // then renames it over `path`. A new file is readable by its owner only; a replaced file keeps its
 // permissions. On failure the temporary file is removed and `path` is untouched.
-bool SaveDataFileSafely(const std::string& path, const FileKey& key,
-                        const CFolderSequence& folders, std::string_view columnLayout,
-                        IMessageSink& messages);
+bool SaveDataFileSafely(const std::string& path, const FileKey& key, const CFolderSequence& folders,
+                        std::string_view columnLayout, IMessageSink& messages);
 
 }  // namespace zelvant

@@ -71,7 +71,8 @@ std::optional<DateTimeValue> FromCivil(const CivilDateTime& c) {
         kOaEpoch;
     const double time = (c.hour * 3600 + c.minute * 60 + c.second) / 86400.0;
     // Before the epoch the time of day still counts forward, away from zero.
-    const double oa = days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
+    const double oa =
+        days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
     return DateTimeValue{oa, 0};
 }
 

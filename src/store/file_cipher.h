@@ -18,11 +18,13 @@ inline constexpr std::size_t kFileKeySize = 32;
 inline constexpr std::size_t kAesKeySize = 16;
 
 // Stored size of a value of n plaintext bytes.
-constexpr std::size_t PaddedSize(std::size_t n) { return (n / kBlockSize + 1) * kBlockSize; }
+constexpr std::size_t PaddedSize(std::size_t n) {
+    return (n / kBlockSize + 1) * kBlockSize;
+}
 
 // The 32-byte key of a file, or empty. Only its first 16 bytes key the cipher.
 class FileKey {
-public:
+  public:
     FileKey() = default;
     explicit FileKey(std::span<const std::uint8_t, kFileKeySize> bytes);
     FileKey(const FileKey& other) = default;
@@ -34,7 +36,7 @@ public:
     const std::array<std::uint8_t, kFileKeySize>& Bytes() const { return bytes_; }
     friend bool operator==(const FileKey&, const FileKey&) = default;
 
-private:
+  private:
     std::array<std::uint8_t, kFileKeySize> bytes_{};
     bool set_ = false;
 };
@@ -44,7 +46,7 @@ FileKey MakeFileKey(std::string_view passwordBytes);
 
 // The key schedule of one file, expanded once and used for all of its values.
 class CFileCipher {
-public:
+  public:
     explicit CFileCipher(const FileKey& key);
     CFileCipher(const CFileCipher&) = delete;
     CFileCipher& operator=(const CFileCipher&) = delete;
@@ -59,7 +61,7 @@ public:
     // One value: writes at most cipher.size() bytes to out and returns how many.
     std::size_t DecryptValue(std::span<const std::uint8_t> cipher, std::uint8_t* out) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

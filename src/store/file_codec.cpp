@@ -74,8 +74,8 @@ bool CFileCodec::ReadString(CValueReader& in, std::string& value) {
 }
 
 bool CFileCodec::WriteSignature(CValueWriter& out) {
-    return out.Write(std::span(reinterpret_cast<const std::uint8_t*>(kSignature.data()),
-                               kSignature.size()));
+    return out.Write(
+        std::span(reinterpret_cast<const std::uint8_t*>(kSignature.data()), kSignature.size()));
 }
 
 bool CFileCodec::WriteInt(CValueWriter& out, std::int32_t value) {

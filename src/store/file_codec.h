@@ -16,7 +16,7 @@ inline constexpr std::string_view kSignature = "_Zelvant";
 inline constexpr std::int32_t kFileVersion = 101;
 
 class CFileCodec {
-public:
+  public:
     static bool ReadSignature(CValueReader& in, std::array<char, 8>& signature);
     static bool ReadInt(CValueReader& in, std::int32_t& value);
     static bool ReadDate(CValueReader& in, DateTimeValue& value);

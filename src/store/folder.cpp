@@ -36,9 +36,13 @@ CRecord* CFolder::InsertAt(std::size_t pos, DateTimeValue now) {
     }
 }
 
-CRecord* CFolder::AppendRecord() { return AppendRecord(NowLocal()); }
+CRecord* CFolder::AppendRecord() {
+    return AppendRecord(NowLocal());
+}
 
-CRecord* CFolder::AppendRecord(DateTimeValue now) { return InsertAt(records_.size(), now); }
+CRecord* CFolder::AppendRecord(DateTimeValue now) {
+    return InsertAt(records_.size(), now);
+}
 
 CRecord* CFolder::InsertRecord(int index) {
     if (index < 0 || index > RecordCount()) {

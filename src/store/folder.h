@@ -11,7 +11,7 @@
 namespace zelvant {
 
 class CFolder {
-public:
+  public:
     CFolder() = default;
     CFolder(const CFolder&) = delete;
     CFolder& operator=(const CFolder&) = delete;
@@ -38,7 +38,7 @@ public:
     void RemoveAllRecords();
     void ReserveRecords(std::size_t n) { records_.reserve(n); }
 
-private:
+  private:
     CRecord* InsertAt(std::size_t pos, DateTimeValue now);
 
     std::string name_;

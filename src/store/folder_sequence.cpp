@@ -7,7 +7,9 @@
 
 namespace zelvant {
 
-CFolderSequence::~CFolderSequence() { Clear(); }
+CFolderSequence::~CFolderSequence() {
+    Clear();
+}
 
 CFolder* CFolderSequence::FolderAt(FolderIndex index) {
     return index >= 0 && index < Count() ? folders_[static_cast<std::size_t>(index)].get()
@@ -18,7 +20,9 @@ const CFolder* CFolderSequence::FolderAt(FolderIndex index) const {
     return const_cast<CFolderSequence*>(this)->FolderAt(index);
 }
 
-CFolder* CFolderSequence::AppendFolder() { return InsertFolder(Count()); }
+CFolder* CFolderSequence::AppendFolder() {
+    return InsertFolder(Count());
+}
 
 CFolder* CFolderSequence::InsertFolder(FolderIndex index) {
     if (index < 0 || index > Count()) {
@@ -50,7 +54,8 @@ bool CFolderSequence::DeleteFolderWithSubtree(FolderIndex index) {
     inSubtree[static_cast<std::size_t>(index)] = true;
     for (FolderIndex j = index + 1; j < Count(); ++j) {
         const FolderIndex p = folders_[static_cast<std::size_t>(j)]->Parent();
-        inSubtree[static_cast<std::size_t>(j)] = p >= index && p < j && inSubtree[static_cast<std::size_t>(p)];
+        inSubtree[static_cast<std::size_t>(j)] =
+            p >= index && p < j && inSubtree[static_cast<std::size_t>(p)];
     }
     for (FolderIndex j = Count() - 1; j >= index; --j) {
         if (inSubtree[static_cast<std::size_t>(j)]) {
@@ -118,9 +123,15 @@ bool CFolderSequence::CopyRecord(FolderIndex source, int recordIndex, FolderInde
             continue;
         }
         switch (info.kind) {
-            case FieldKind::Text: copy->SetText(f, src->GetText(f)); break;
-            case FieldKind::Integer: copy->SetInt(f, src->GetInt(f)); break;
-            case FieldKind::Date: copy->SetDate(f, src->GetDate(f)); break;
+            case FieldKind::Text:
+                copy->SetText(f, src->GetText(f));
+                break;
+            case FieldKind::Integer:
+                copy->SetInt(f, src->GetInt(f));
+                break;
+            case FieldKind::Date:
+                copy->SetDate(f, src->GetDate(f));
+                break;
         }
     }
     return true;
@@ -191,7 +202,8 @@ std::vector<FolderNode> DisplayOrder(const CFolderSequence& folders) {
 std::string FolderPath(const CFolderSequence& folders, FolderIndex index) {
     std::vector<FolderIndex> chain;
     // Parents stand before children, so the walk up ends; the guard covers damaged sequences.
-    for (FolderIndex i = index; folders.FolderAt(i) != nullptr && chain.size() <= static_cast<std::size_t>(folders.Count());
+    for (FolderIndex i = index; folders.FolderAt(i) != nullptr &&
+                                chain.size() <= static_cast<std::size_t>(folders.Count());
          i = folders.FolderAt(i)->Parent() < i ? folders.FolderAt(i)->Parent() : kTopLevel) {
         chain.push_back(i);
     }

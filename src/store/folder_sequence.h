@@ -17,7 +17,7 @@ using FolderIndex = std::int32_t;
 inline constexpr FolderIndex kTopLevel = -1;
 
 class CFolderSequence {
-public:
+  public:
     CFolderSequence() = default;
     CFolderSequence(const CFolderSequence&) = delete;
     CFolderSequence& operator=(const CFolderSequence&) = delete;
@@ -63,7 +63,7 @@ public:
     FileKey& RememberedKey() { return rememberedKey_; }
     const FileKey& RememberedKey() const { return rememberedKey_; }
 
-private:
+  private:
     std::vector<std::unique_ptr<CFolder>> folders_;
     FileKey rememberedKey_;
 };

@@ -16,14 +16,14 @@ struct Message {
 };
 
 class IMessageSink {
-public:
+  public:
     virtual ~IMessageSink() = default;
     virtual void ShowMessage(const Message& message) = 0;
 };
 
 // Keeps every message; for tests and for front ends that print them later.
 class CMessageLog : public IMessageSink {
-public:
+  public:
     void ShowMessage(const Message& message) override { messages.push_back(message); }
     std::vector<Message> messages;
 };

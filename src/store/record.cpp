@@ -39,11 +39,17 @@ constexpr auto kFileOrder = MakeFileOrder();
 
 }  // namespace
 
-const FieldInfo& InfoOf(RecordField f) { return kFields[static_cast<std::size_t>(f)]; }
+const FieldInfo& InfoOf(RecordField f) {
+    return kFields[static_cast<std::size_t>(f)];
+}
 
-const std::array<FieldInfo, kRecordFieldCount>& AllFields() { return kFields; }
+const std::array<FieldInfo, kRecordFieldCount>& AllFields() {
+    return kFields;
+}
 
-const std::array<RecordField, kRecordFieldCount>& FileFieldOrder() { return kFileOrder; }
+const std::array<RecordField, kRecordFieldCount>& FileFieldOrder() {
+    return kFileOrder;
+}
 
 std::optional<RecordField> FieldFromJsonKey(std::string_view key) {
     for (const auto& info : kFields) {
@@ -66,16 +72,26 @@ CRecord::~CRecord() {
 
 int CRecord::TextSlot(RecordField f) {
     switch (f) {
-        case RF::SiteName: return 0;
-        case RF::Location: return 1;
-        case RF::Email: return 2;
-        case RF::AccountNumber: return 3;
-        case RF::AccountName: return 4;
-        case RF::UserName: return 5;
-        case RF::Password: return 6;
-        case RF::Pin: return 7;
-        case RF::Notes: return 8;
-        default: throw std::logic_error("not a text field");
+        case RF::SiteName:
+            return 0;
+        case RF::Location:
+            return 1;
+        case RF::Email:
+            return 2;
+        case RF::AccountNumber:
+            return 3;
+        case RF::AccountName:
+            return 4;
+        case RF::UserName:
+            return 5;
+        case RF::Password:
+            return 6;
+        case RF::Pin:
+            return 7;
+        case RF::Notes:
+            return 8;
+        default:
+            throw std::logic_error("not a text field");
     }
 }
 
@@ -83,7 +99,9 @@ const std::string& CRecord::GetText(RecordField f) const {
     return texts_[static_cast<std::size_t>(TextSlot(f))];
 }
 
-std::string& CRecord::TextRef(RecordField f) { return texts_[static_cast<std::size_t>(TextSlot(f))]; }
+std::string& CRecord::TextRef(RecordField f) {
+    return texts_[static_cast<std::size_t>(TextSlot(f))];
+}
 
 void CRecord::SetText(RecordField f, std::string_view value) {
     std::string& t = TextRef(f);
@@ -94,35 +112,54 @@ void CRecord::SetText(RecordField f, std::string_view value) {
 
 std::int32_t CRecord::GetInt(RecordField f) const {
     switch (f) {
-        case RF::Reserved: return reserved_;
-        case RF::HasExpiry: return hasExpiry_;
-        default: throw std::logic_error("not an integer field");
+        case RF::Reserved:
+            return reserved_;
+        case RF::HasExpiry:
+            return hasExpiry_;
+        default:
+            throw std::logic_error("not an integer field");
     }
 }
 
 void CRecord::SetInt(RecordField f, std::int32_t value) {
     switch (f) {
-        case RF::Reserved: reserved_ = value; break;
-        case RF::HasExpiry: hasExpiry_ = value; break;
-        default: throw std::logic_error("not an integer field");
+        case RF::Reserved:
+            reserved_ = value;
+            break;
+        case RF::HasExpiry:
+            hasExpiry_ = value;
+            break;
+        default:
+            throw std::logic_error("not an integer field");
     }
 }
 
 DateTimeValue CRecord::GetDate(RecordField f) const {
     switch (f) {
-        case RF::Created: return created_;
-        case RF::Modified: return modified_;
-        case RF::ExpiresOn: return expiresOn_;
-        default: throw std::logic_error("not a date field");
+        case RF::Created:
+            return created_;
+        case RF::Modified:
+            return modified_;
+        case RF::ExpiresOn:
+            return expiresOn_;
+        default:
+            throw std::logic_error("not a date field");
     }
 }
 
 void CRecord::SetDate(RecordField f, DateTimeValue value) {
     switch (f) {
-        case RF::Created: created_ = value; break;
-        case RF::Modified: modified_ = value; break;
-        case RF::ExpiresOn: expiresOn_ = value; break;
-        default: throw std::logic_error("not a date field");
+        case RF::Created:
+            created_ = value;
+            break;
+        case RF::Modified:
+            modified_ = value;
+            break;
+        case RF::ExpiresOn:
+            expiresOn_ = value;
+            break;
+        default:
+            throw std::logic_error("not a date field");
     }
 }
 

@@ -49,7 +49,7 @@ const std::array<RecordField, kRecordFieldCount>& FileFieldOrder();
 std::optional<RecordField> FieldFromJsonKey(std::string_view key);
 
 class CRecord {
-public:
+  public:
     // Defaults of a new record: Created and Modified are `now`, ExpiresOn is that day at 00:00.
     explicit CRecord(DateTimeValue now);
     // A new record made at the current local time.
@@ -72,7 +72,7 @@ public:
 
     bool SameContent(const CRecord& other) const;
 
-private:
+  private:
     static int TextSlot(RecordField f);
 
     std::array<std::string, 9> texts_;

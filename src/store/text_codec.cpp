@@ -115,7 +115,7 @@ char32_t FoldCase(char32_t c) {
 
 // Walks the characters of a stored text in the encoding it is shown in.
 class CharReader {
-public:
+  public:
     explicit CharReader(std::string_view s) : s_(s), utf8_(IsValidUtf8(s)) {}
     bool AtEnd() const { return i_ >= s_.size(); }
     char32_t Next() {
@@ -125,7 +125,7 @@ public:
         return Cp1252ToChar(static_cast<unsigned char>(s_[i_++]));
     }
 
-private:
+  private:
     std::string_view s_;
     std::size_t i_ = 0;
     bool utf8_;

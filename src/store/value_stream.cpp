@@ -45,7 +45,9 @@ bool CFileSink::Write(const std::uint8_t* src, std::size_t n) {
 CValueReader::CValueReader(const CFileCipher& cipher, IByteSource& source)
     : cipher_(cipher), source_(source), size_(source.Size()) {}
 
-CValueReader::~CValueReader() { SecureWipe(plainBuf_.data(), plainBuf_.size()); }
+CValueReader::~CValueReader() {
+    SecureWipe(plainBuf_.data(), plainBuf_.size());
+}
 
 bool CValueReader::Fill(std::size_t need) {
     if (end_ - begin_ >= need) {

@@ -17,7 +17,7 @@
 namespace zelvant {
 
 class IByteSource {
-public:
+  public:
     virtual ~IByteSource() = default;
     virtual std::uint64_t Size() const = 0;
     // Fewer bytes than asked only at the end or on an error (then Error() is non-zero).
@@ -26,56 +26,56 @@ public:
 };
 
 class IByteSink {
-public:
+  public:
     virtual ~IByteSink() = default;
     virtual bool Write(const std::uint8_t* src, std::size_t n) = 0;
     virtual int Error() const { return 0; }
 };
 
 class CMemorySource : public IByteSource {
-public:
+  public:
     explicit CMemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     std::uint64_t Size() const override { return bytes_.size(); }
     std::size_t Read(std::uint8_t* dst, std::size_t n) override;
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
     std::size_t pos_ = 0;
 };
 
 class CMemorySink : public IByteSink {
-public:
+  public:
     bool Write(const std::uint8_t* src, std::size_t n) override;
     std::vector<std::uint8_t> bytes;
 };
 
 class CFileSource : public IByteSource {
-public:
+  public:
     // Takes ownership of an open file.
     CFileSource(std::FILE* file, std::uint64_t size) : file_(file), size_(size) {}
     std::uint64_t Size() const override { return size_; }
     std::size_t Read(std::uint8_t* dst, std::size_t n) override;
     int Error() const override { return error_; }
 
-private:
+  private:
     std::FILE* file_;
     std::uint64_t size_;
     int error_ = 0;
 };
 
 class CFileSink : public IByteSink {
-public:
+  public:
     explicit CFileSink(std::FILE* file) : file_(file) {}
     bool Write(const std::uint8_t* src, std::size_t n) override;
     int Error() const override { return error_; }
 
-private:
+  private:
     std::FILE* file_;
     int error_ = 0;
 };
 
 class CValueReader {
-public:
+  public:
     CValueReader(const CFileCipher& cipher, IByteSource& source);
     CValueReader(const CValueReader&) = delete;
     CValueReader& operator=(const CValueReader&) = delete;
@@ -90,7 +90,7 @@ public:
     // value does not supply are zero. False when the file ends before the value does.
     bool Read(std::size_t n, std::uint8_t* out);
 
-private:
+  private:
     bool Fill(std::size_t need);
 
     const CFileCipher& cipher_;
@@ -99,13 +99,13 @@ private:
     std::uint64_t consumed_ = 0;
     std::vector<std::uint8_t> cipherBuf_;
     SecureBuffer plainBuf_;
-    std::size_t begin_ = 0;    // first unread byte in both buffers
-    std::size_t end_ = 0;      // end of the bytes read from the source
+    std::size_t begin_ = 0;      // first unread byte in both buffers
+    std::size_t end_ = 0;        // end of the bytes read from the source
     std::size_t decrypted_ = 0;  // end of the decrypted blocks
 };
 
 class CValueWriter {
-public:
+  public:
     CValueWriter(const CFileCipher& cipher, IByteSink& sink);
     CValueWriter(const CValueWriter&) = delete;
     CValueWriter& operator=(const CValueWriter&) = delete;
@@ -115,7 +115,7 @@ public:
     // Encrypts and writes everything still pending.
     bool Flush();
 
-private:
+  private:
     struct LongValue {
         std::size_t offset;
         std::size_t blocks;
