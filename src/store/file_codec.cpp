@@ -25,6 +25,22 @@ void WriteLittle(std::uint8_t* p, T value) {
     }
 }
 
+// A small plaintext buffer zeroed inline on the way out. Numbers and dates are most of the
+// values of a file, and a call to SecureWipe for a few bytes costs more than reading one.
+template <std::size_t N>
+struct SmallPlain {
+    std::uint8_t bytes[N] = {};
+    SmallPlain() = default;
+    SmallPlain(const SmallPlain&) = delete;
+    SmallPlain& operator=(const SmallPlain&) = delete;
+    ~SmallPlain() {
+        volatile std::uint8_t* p = bytes;
+        for (std::size_t i = 0; i < N; ++i) {
+            p[i] = 0;
+        }
+    }
+};
+
 }  // namespace
 
 bool CFileCodec::ReadSignature(CValueReader& in, std::array<char, 8>& signature) {
@@ -37,7 +53,7 @@ bool CFileCodec::ReadSignature(CValueReader& in, std::array<char, 8>& signature)
 }
 
 bool CFileCodec::ReadInt(CValueReader& in, std::int32_t& value) {
-    WipedBlock<4> buf;
+    SmallPlain<4> buf;
     if (!in.Read(4, buf.bytes)) {
         return false;
     }
@@ -46,7 +62,7 @@ bool CFileCodec::ReadInt(CValueReader& in, std::int32_t& value) {
 }
 
 bool CFileCodec::ReadDate(CValueReader& in, DateTimeValue& value) {
-    WipedBlock<12> buf;
+    SmallPlain<12> buf;
     if (!in.Read(12, buf.bytes)) {
         return false;
     }

@@ -45,4 +45,25 @@ struct WipedBlock {
     ~WipedBlock() { SecureWipe(bytes, N); }
 };
 
+// A string for secrets that grow piece by piece (exports, typed passwords): the allocator wipes
+// every block it gives back, so growing leaves no copy behind.
+using WipedString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
+
+// The allocator never sees a short string's inline buffer, so that is zeroed here.
+inline void WipeText(WipedString& s) noexcept {
+    SecureWipe(s.data(), s.capacity());
+    s.clear();
+}
+
+// Holds a secret text and wipes it on every way out of a scope.
+class SecretText {
+  public:
+    SecretText() = default;
+    SecretText(const SecretText&) = delete;
+    SecretText& operator=(const SecretText&) = delete;
+    ~SecretText() { WipeText(text); }
+
+    WipedString text;
+};
+
 }  // namespace zelvant

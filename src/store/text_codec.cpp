@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "store/secure.h"
+
 namespace zelvant {
 namespace {
 
@@ -158,11 +160,10 @@ std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto c = DecodeUtf8(utf8, i);
-        if (!c) {
-            return std::nullopt;
-        }
-        const auto b = CharToCp1252(*c);
+        const auto b = c ? CharToCp1252(*c) : std::nullopt;
         if (!b) {
+            // The text may be a password: leave no partial copy behind.
+            WipeString(out);
             return std::nullopt;
         }
         out += static_cast<char>(*b);

@@ -7,8 +7,22 @@
 namespace zelvant {
 namespace {
 
-constexpr std::size_t kReadChunk = 1 << 20;
+// Small enough that the ciphertext and its plaintext both stay in the L2 cache between the
+// bulk decryption and the values being picked out of it.
+constexpr std::size_t kReadChunk = 1 << 18;
 constexpr std::size_t kWriteBatch = 1 << 18;
+
+// dst ^= src over one block, a word at a time (byte loops over buffers that may alias do not
+// vectorise).
+inline void XorBlock(std::uint8_t* dst, const std::uint8_t* src) {
+    std::uint64_t d[2];
+    std::uint64_t s[2];
+    std::memcpy(d, dst, kBlockSize);
+    std::memcpy(s, src, kBlockSize);
+    d[0] ^= s[0];
+    d[1] ^= s[1];
+    std::memcpy(dst, d, kBlockSize);
+}
 
 }  // namespace
 
@@ -57,17 +71,22 @@ bool CValueReader::Fill(std::size_t need) {
     const std::size_t tail = end_ - begin_;
     if (begin_ > 0) {
         std::memmove(cipherBuf_.data(), cipherBuf_.data() + begin_, tail);
+        // The plaintext left behind is overwritten by the next decryption or wiped with the
+        // buffer; wiping it here too would cost a pass over the whole file.
         std::memmove(plainBuf_.data(), plainBuf_.data() + begin_, decrypted_ - begin_);
-        SecureWipe(plainBuf_.data() + (decrypted_ - begin_), begin_);
         decrypted_ -= begin_;
         begin_ = 0;
         end_ = tail;
     }
-    const std::size_t capacity = std::max(kReadChunk, need);
+    // A small file gets a buffer of its own size, not a whole chunk.
+    const std::size_t capacity = std::max(
+        need, static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, size_ - consumed_)));
     if (cipherBuf_.size() < capacity) {
         cipherBuf_.resize(capacity);
         SecureBuffer grown(capacity);
-        std::memcpy(grown.data(), plainBuf_.data(), decrypted_);
+        if (decrypted_ > 0) {  // the first buffer is still null
+            std::memcpy(grown.data(), plainBuf_.data(), decrypted_);
+        }
         SecureWipe(plainBuf_.data(), plainBuf_.size());
         plainBuf_.swap(grown);
     }
@@ -90,19 +109,21 @@ bool CValueReader::Fill(std::size_t need) {
 
 bool CValueReader::Read(std::size_t n, std::uint8_t* out) {
     const std::size_t stored = PaddedSize(n);
-    if (stored > Remaining() || !Fill(stored)) {
+    if (stored > Remaining() || (end_ - begin_ < stored && !Fill(stored))) {
         return false;
     }
     const std::uint8_t* c = cipherBuf_.data() + begin_;
     std::uint8_t* p = plainBuf_.data() + begin_;
     // The bulk pass decrypted every block alone; chain all but the first to the block before.
-    for (std::size_t i = kBlockSize; i < stored; ++i) {
-        p[i] ^= c[i - kBlockSize];
+    for (std::size_t off = kBlockSize; off < stored; off += kBlockSize) {
+        XorBlock(p + off, c + off - kBlockSize);
     }
     const std::size_t length = stored - PaddingOf(p + stored - kBlockSize);
     const std::size_t copy = std::min(n, length);
-    std::memcpy(out, p, copy);
-    std::memset(out + copy, 0, n - copy);
+    if (n > 0) {  // out may be null for an empty value
+        std::memcpy(out, p, copy);
+        std::memset(out + copy, 0, n - copy);
+    }
     begin_ += stored;
     consumed_ += stored;
     return true;
