@@ -1,0 +1,618 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "cli/address.h"
+#include "cli/arguments.h"
+#include "cli/password_input.h"
+#include "cli/secret_file.h"
+#include "store/data_file.h"
+#include "store/display.h"
+#include "store/document_json.h"
+#include "store/messages.h"
+#include "store/text_codec.h"
+
+namespace zelvant::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kProgram = "zelvant-cli";
+
+void PrintError(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
+}
+
+void PrintOwnError(std::string_view text) {
+    PrintError(std::string(kProgram) + ": " + std::string(text));
+}
+
+void Print(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// The store's messages are the product's own texts and go out unchanged.
+class StderrSink : public IMessageSink {
+  public:
+    void ShowMessage(const Message& message) override { PrintError(message.text); }
+};
+
+// Masked unless --reveal, as the record list masks them by default.
+bool MaskedByDefault(RecordField f) {
+    switch (f) {
+        case RecordField::AccountName:
+        case RecordField::AccountNumber:
+        case RecordField::UserName:
+        case RecordField::Password:
+        case RecordField::Pin:
+            return true;
+        default:
+            return false;
+    }
+}
+
+struct Document {
+    CFolderSequence folders;
+    LoadResult load;
+    FileKey key;
+};
+
+// Refuses a missing file before anyone is asked for its password.
+bool CheckReadable(const std::string& path) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    int err = 0;
+    if (!fs::exists(status)) {
+        err = ENOENT;
+    } else if (fs::is_directory(status)) {
+        err = EISDIR;
+    }
+    if (err != 0) {
+        PrintError(FileErrorText("open", path, err));
+        return false;
+    }
+    return true;
+}
+
+bool LoadDocument(const std::string& path, PasswordReader& passwords, Document& doc) {
+    if (!CheckReadable(path)) {
+        return false;
+    }
+    SecretText password;
+    std::string error;
+    if (!passwords.Current(password, error)) {
+        PrintError(error);
+        return false;
+    }
+    doc.key = KeyFromPassword(password.text);
+    StderrSink sink;
+    doc.load = LoadDataFile(path, doc.key, doc.folders, sink);
+    if (!doc.load.ok) {
+        doc.folders.Clear();
+        return false;
+    }
+    return true;
+}
+
+bool Save(const std::string& path, const FileKey& key, const CFolderSequence& folders,
+          std::string_view columnLayout) {
+    StderrSink sink;
+    return SaveDataFileSafely(path, key, folders, columnLayout, sink);
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+PasswordReader Passwords(const ParsedArgs& args) {
+    return PasswordReader(args.Has("--password-stdin"));
+}
+
+// A usage error of one command: what is wrong, its usage line and where to find help.
+int CommandUsageError(std::string_view command, std::string_view text);
+
+// ---- create
+
+int Create(const ParsedArgs& args) {
+    const std::string& path = args.positional[0];
+    if (!args.Has("--force") && Exists(path)) {
+        PrintOwnError(path + " already exists; use --force to replace it");
+        return kExitFailed;
+    }
+    PasswordReader passwords = Passwords(args);
+    SecretText password;
+    std::string error;
+    if (!passwords.New(password, error)) {
+        PrintError(error);
+        return kExitFailed;
+    }
+    const CFolderSequence empty;
+    return Save(path, KeyFromPassword(password.text), empty, "") ? kExitOk : kExitFailed;
+}
+
+// ---- info
+
+int Info(const ParsedArgs& args) {
+    const std::string& path = args.positional[0];
+    PasswordReader passwords = Passwords(args);
+    Document doc;
+    if (!LoadDocument(path, passwords, doc)) {
+        return kExitFailed;
+    }
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    std::string out;
+    out += "File: " + fs::absolute(path, ec).lexically_normal().string() + "\n";
+    out += "File version: " + std::to_string(doc.load.version) + "\n";
+    out += "Folders: " + std::to_string(doc.folders.Count()) + "\n";
+    out += "Records: " + std::to_string(doc.folders.TotalRecordCount()) + "\n";
+    out += "Size: " + std::to_string(size) + " bytes\n";
+    out += std::string("Rewritten as version 101 on next save: ") +
+           (doc.load.modified ? "yes" : "no") + "\n";
+    Print(out);
+    return kExitOk;
+}
+
+// ---- ls
+
+int List(const ParsedArgs& args) {
+    PasswordReader passwords = Passwords(args);
+    Document doc;
+    if (!LoadDocument(args.positional[0], passwords, doc)) {
+        return kExitFailed;
+    }
+    FolderIndex root = kTopLevel;
+    if (args.positional.size() > 1) {
+        const Resolved r = ResolveFolder(doc.folders, args.positional[1]);
+        if (!r.ok) {
+            PrintOwnError(r.error);
+            return kExitFailed;
+        }
+        root = r.folder;
+    }
+    Print(ListTree(doc.folders, root, args.Has("--index")));
+    return kExitOk;
+}
+
+// ---- show
+
+void AppendField(WipedString& out, std::string_view label, std::string_view value) {
+    out += label;
+    out += ':';
+    if (!value.empty()) {
+        out += ' ';
+        out += value;
+    }
+    out += '\n';
+}
+
+int Show(const ParsedArgs& args) {
+    PasswordReader passwords = Passwords(args);
+    Document doc;
+    if (!LoadDocument(args.positional[0], passwords, doc)) {
+        return kExitFailed;
+    }
+    const Resolved r = ResolveRecord(doc.folders, args.positional[1]);
+    if (!r.ok) {
+        PrintOwnError(r.error);
+        return kExitFailed;
+    }
+    const CRecord& record = *doc.folders.FolderAt(r.folder)->RecordAt(r.record);
+    const bool reveal = args.Has("--reveal");
+    SecretText out;
+    AppendField(out.text, "Folder", TerminalSafe(DisplayFolderPath(doc.folders, r.folder)));
+    for (RecordField f : VisibleFields()) {
+        std::string value;
+        if (!reveal && MaskedByDefault(f)) {
+            value.assign(CharacterCount(record.GetText(f)), '*');
+        } else {
+            std::string shown = FieldDisplayText(record, f, ExpiryForm::DateOnly);
+            value = TerminalSafe(shown, f == RecordField::Notes);
+            WipeString(shown);
+        }
+        AppendField(out.text, InfoOf(f).label, value);
+        WipeString(value);
+    }
+    Print(out.text);
+    return kExitOk;
+}
+
+// ---- export
+
+int Export(const ParsedArgs& args) {
+    const std::string& path = args.positional[0];
+    const std::string format = args.Value("--format", "json");
+    if (format != "json" && format != "csv") {
+        return CommandUsageError("export", "unknown format '" + format + "'; use json or csv");
+    }
+    const std::string output = args.Value("--output", "-");
+    std::error_code ec;
+    if (output != "-" && fs::equivalent(output, path, ec)) {
+        PrintOwnError("will not write the export over the data file " + path);
+        return kExitFailed;
+    }
+    PasswordReader passwords = Passwords(args);
+    Document doc;
+    if (!LoadDocument(path, passwords, doc)) {
+        return kExitFailed;
+    }
+    std::string data = format == "json"
+                           ? ExportJson(doc.folders, doc.load.columnLayout, doc.load.version)
+                           : ExportCsv(doc.folders);
+    const std::string_view end = format == "json" ? "\n" : "";
+    bool ok = true;
+    if (output == "-") {
+        Print(data);
+        Print(end);
+    } else {
+        std::string error;
+        ok = WritePrivateFile(output, {data, end}, error);
+        if (!ok) {
+            PrintError(error);
+        }
+    }
+    WipeString(data);
+    return ok ? kExitOk : kExitFailed;
+}
+
+// ---- import
+
+int Import(const ParsedArgs& args) {
+    const std::string& path = args.positional[0];
+    const std::string& jsonPath = args.positional[1];
+    PasswordReader passwords = Passwords(args);
+    CFolderSequence imported;
+    JsonImportResult result;
+    auto readJson = [&] {
+        std::string text;
+        std::string error;
+        if (!ReadSecretFile(jsonPath, text, error)) {
+            PrintError(error);
+            return false;
+        }
+        result = ImportJson(text, imported);
+        WipeString(text);
+        if (!result.ok) {
+            PrintOwnError((jsonPath == "-" ? std::string("standard input") : jsonPath) + ": " +
+                          result.error);
+        }
+        return result.ok;
+    };
+    // A JSON file is checked before anyone types a password; standard input comes after the
+    // password lines.
+    const bool fromStdin = jsonPath == "-";
+    if (!fromStdin && !readJson()) {
+        return kExitFailed;
+    }
+    FileKey key;
+    if (Exists(path)) {
+        // The current password must open the file before its contents may be replaced.
+        Document current;
+        if (!LoadDocument(path, passwords, current)) {
+            return kExitFailed;
+        }
+        key = current.key;
+    } else {
+        SecretText password;
+        std::string error;
+        if (!passwords.New(password, error)) {
+            PrintError(error);
+            return kExitFailed;
+        }
+        key = KeyFromPassword(password.text);
+    }
+    if (fromStdin && !readJson()) {
+        return kExitFailed;
+    }
+    return Save(path, key, imported, result.columnLayout) ? kExitOk : kExitFailed;
+}
+
+// ---- passwd
+
+int ChangePassword(const ParsedArgs& args) {
+    const std::string& path = args.positional[0];
+    PasswordReader passwords = Passwords(args);
+    Document doc;
+    if (!LoadDocument(path, passwords, doc)) {
+        return kExitFailed;
+    }
+    SecretText password;
+    std::string error;
+    if (!passwords.New(password, error)) {
+        PrintError(error);
+        return kExitFailed;
+    }
+    return Save(path, KeyFromPassword(password.text), doc.folders, doc.load.columnLayout)
+               ? kExitOk
+               : kExitFailed;
+}
+
+// ---- the command table
+
+const OptionInfo kPasswordStdin = {"--password-stdin", "",
+                                   "Read the password from the first line of standard input"};
+
+struct Command {
+    CommandInfo info;
+    int (*run)(const ParsedArgs&);
+};
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {{"create",
+          "FILE",
+          1,
+          1,
+          "Write a new, empty data file",
+          "Writes a new data file with no folders under a new password, typed twice on the\n"
+          "terminal. An existing FILE is only replaced with --force.",
+          {{"--force", "", "Replace FILE if it exists"},
+           {"--password-stdin", "", "Read the new password from the first line of standard input"}},
+          "zelvant-cli create vault.zvd"},
+         Create},
+        {{"info",
+          "FILE",
+          1,
+          1,
+          "Show a data file's version, counts and size",
+          "Shows the path of FILE, its file version, the number of folders and records, its\n"
+          "size in bytes, and whether an older file version is rewritten as the current one on\n"
+          "the next save.",
+          {kPasswordStdin},
+          "zelvant-cli info vault.zvd"},
+         Info},
+        {{"ls",
+          "FILE [FOLDER]",
+          1,
+          2,
+          "List the folder tree with the records' site names",
+          "Lists the folders of FILE as the folder tree shows them (sub-folders sorted by name),\n"
+          "each shown as \"name/\" and followed, indented, by the site names of its records in\n"
+          "stored order and then by its sub-folders. With FOLDER, lists only what that folder\n"
+          "holds.\n\n"
+          "FOLDER is a path of names joined by \"/\" (Banking/Cards) or an index (#3: folder 3\n"
+          "of the file, counted from 0).",
+          {{"--index", "", "Start each line with its address (#3, or #3/5 for a record)"},
+           kPasswordStdin},
+          "zelvant-cli ls vault.zvd Banking --index"},
+         List},
+        {{"show",
+          "FILE RECORD",
+          2,
+          2,
+          "Show one record's fields",
+          "Shows the folder and every field of one record. Account Name, Account Number,\n"
+          "Username/ID, Password and Pin Number show one \"*\" per character unless --reveal\n"
+          "is given.\n\n"
+          "RECORD is the folder's path and the site name joined by \"/\" (Banking/Cards/Visa),\n"
+          "or an index (#3/5: record 5 of folder 3, both counted from 0).",
+          {{"--reveal", "", "Show masked fields in clear"}, kPasswordStdin},
+          "zelvant-cli show vault.zvd Banking/Cards/Visa --reveal"},
+         Show},
+        {{"export",
+          "FILE",
+          1,
+          1,
+          "Write the whole document as JSON or CSV",
+          "Writes the whole document to standard output or to OUT. JSON keeps everything the\n"
+          "data file holds and can be imported again; CSV has one row per record, for\n"
+          "spreadsheets. Both hold the passwords in clear: OUT is created readable by its\n"
+          "owner only.",
+          {{"--format", "FORMAT", "json (the default) or csv"},
+           {"--output", "OUT", "Write to OUT instead of standard output"},
+           kPasswordStdin},
+          "zelvant-cli export vault.zvd --format csv --output vault.csv"},
+         Export},
+        {{"import",
+          "FILE JSON",
+          2,
+          2,
+          "Replace a data file's contents with a JSON document",
+          "Writes the document in the JSON file into FILE, replacing everything FILE held:\n"
+          "its folders, records and column layout. When FILE exists its password is asked,\n"
+          "checked and kept; otherwise FILE is created under a new password. JSON may be \"-\"\n"
+          "for standard input (read after the password line with --password-stdin).",
+          {kPasswordStdin},
+          "zelvant-cli import vault.zvd backup.json"},
+         Import},
+        {{"passwd",
+          "FILE",
+          1,
+          1,
+          "Save a data file under a new password",
+          "Saves FILE under a new password, typed twice on the terminal; everything else in\n"
+          "the file stays as it is. With --password-stdin the first line of standard input is\n"
+          "the current password and the second line the new one.",
+          {kPasswordStdin},
+          "zelvant-cli passwd vault.zvd"},
+         ChangePassword},
+    };
+    return commands;
+}
+
+const Command* FindCommand(std::string_view name) {
+    for (const auto& c : Commands()) {
+        if (c.info.name == name) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+std::string TopHelp() {
+    std::string text =
+        "usage: zelvant-cli COMMAND [OPTIONS] ARGS\n\n"
+        "Reads and writes Zelvant data files (.zvd).\n\nCommands:\n";
+    for (const auto& c : Commands()) {
+        std::string name(c.info.name);
+        text +=
+            "  " + name + std::string(10 - name.size(), ' ') + std::string(c.info.summary) + "\n";
+    }
+    text +=
+        "\nOptions:\n"
+        "  -h, --help  Show this help; zelvant-cli COMMAND --help shows a command's help\n"
+        "  --version   Show the program's version\n\n"
+        "The file password is read from the terminal without echo, or with --password-stdin\n"
+        "from the first line of standard input. Messages go to standard error, data to\n"
+        "standard output. Exit status: 0 success, 1 the operation failed, 2 usage error.\n\n"
+        "Example:\n  zelvant-cli ls vault.zvd\n";
+    return text;
+}
+
+void PrintVersion() {
+    Print(std::string(kProgram) + " " + ZELVANT_VERSION + "\n");
+}
+
+int UsageError(std::string_view text) {
+    PrintOwnError(text);
+    PrintError("Try 'zelvant-cli --help'.");
+    return kExitUsage;
+}
+
+int CommandUsageError(std::string_view command, std::string_view text) {
+    const CommandInfo& info = FindCommand(command)->info;
+    PrintOwnError(std::string(info.name) + ": " + std::string(text));
+    PrintError(UsageLine(info));
+    PrintError("Try 'zelvant-cli " + std::string(info.name) + " --help'.");
+    return kExitUsage;
+}
+
+int Finish(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        PrintOwnError("cannot write to standard output: " + std::string(std::strerror(errno)));
+        return kExitFailed;
+    }
+    return status;
+}
+
+int Dispatch(std::span<const std::string_view> args) {
+    if (args.empty()) {
+        return UsageError("no command given");
+    }
+    const std::string_view first = args[0];
+    if (first == "--help" || first == "-h") {
+        Print(TopHelp());
+        return kExitOk;
+    }
+    if (first == "--version") {
+        PrintVersion();
+        return kExitOk;
+    }
+    if (first == "help") {
+        if (args.size() == 1) {
+            Print(TopHelp());
+            return kExitOk;
+        }
+        const Command* c = FindCommand(args[1]);
+        if (c == nullptr) {
+            return UsageError("'" + std::string(args[1]) + "' is not a command");
+        }
+        Print(HelpText(c->info));
+        return kExitOk;
+    }
+    if (first.starts_with('-')) {
+        return UsageError("unknown option '" + std::string(first) + "'");
+    }
+    const Command* command = FindCommand(first);
+    if (command == nullptr) {
+        return UsageError("'" + std::string(first) + "' is not a command");
+    }
+    ParsedArgs parsed;
+    std::string error;
+    switch (ParseArguments(command->info, args.subspan(1), parsed, error)) {
+        case ParseOutcome::Help:
+            Print(HelpText(command->info));
+            return kExitOk;
+        case ParseOutcome::Version:
+            PrintVersion();
+            return kExitOk;
+        case ParseOutcome::UsageError:
+            return CommandUsageError(command->info.name, error);
+        case ParseOutcome::Run:
+            break;
+    }
+    return command->run(parsed);
+}
+
+}  // namespace
+
+std::string TerminalSafe(std::string_view utf8, bool multiLine) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (multiLine && (b == '\n' || b == '\r')) {
+            if (b == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+                ++i;
+            }
+            out += '\n';
+        } else if ((b < 0x20 && b != '\t') || b == 0x7F) {
+            out += '?';
+        } else if (b == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+            // U+0080 to U+009F: C1 controls, which some terminals obey.
+            out += '?';
+            ++i;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
+std::string ListTree(const CFolderSequence& folders, FolderIndex root, bool withAddresses) {
+    std::string out;
+    auto line = [&](int depth, const std::string& address, const std::string& text) {
+        out.append(static_cast<std::size_t>(depth) * 2, ' ');
+        if (withAddresses) {
+            out += address + " ";
+        }
+        out += text;
+        out += '\n';
+    };
+    auto records = [&](FolderIndex index, int depth) {
+        const CFolder& folder = *folders.FolderAt(index);
+        for (int r = 0; r < folder.RecordCount(); ++r) {
+            line(depth, FormatAddress(index, r),
+                 TerminalSafe(DisplayText(folder.RecordAt(r)->GetText(RecordField::SiteName))));
+        }
+    };
+    const std::vector<FolderNode> order = DisplayOrder(folders);
+    std::size_t begin = 0;
+    std::size_t end = order.size();
+    int base = 0;
+    if (root != kTopLevel) {
+        records(root, 0);
+        const auto it = std::find_if(order.begin(), order.end(),
+                                     [&](const FolderNode& n) { return n.index == root; });
+        if (it == order.end()) {
+            return out;
+        }
+        begin = static_cast<std::size_t>(it - order.begin()) + 1;
+        end = begin;
+        while (end < order.size() && order[end].depth > it->depth) {
+            ++end;
+        }
+        base = it->depth + 1;
+    }
+    for (std::size_t i = begin; i < end; ++i) {
+        const int depth = order[i].depth - base;
+        line(depth, FormatAddress(order[i].index),
+             TerminalSafe(DisplayText(folders.FolderAt(order[i].index)->Name())) + "/");
+        records(order[i].index, depth + 1);
+    }
+    return out;
+}
+
+int RunCli(std::span<const std::string_view> args) {
+    return Finish(Dispatch(args));
+}
+
+}  // namespace zelvant::cli

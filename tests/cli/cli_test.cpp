@@ -1,0 +1,360 @@
+// Runs the real zelvant-cli on real files in a temporary folder.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "store/messages.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSamples = std::string(ZELVANT_TEST_DATA) + "/samples/";
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Spit(const fs::path& path, std::string_view text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "zelvant-cli-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs the tool in the temporary folder with `input` on standard input.
+    Result Run(std::vector<std::string> args, std::string_view input = "") {
+        Spit(dir / ".stdin", input);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, (dir / ".stdin").c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / ".stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / ".stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        args.insert(args.begin(), ZELVANT_CLI);
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        Result r;
+        EXPECT_EQ(posix_spawn(&pid, ZELVANT_CLI, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int wstatus = 0;
+        waitpid(pid, &wstatus, 0);
+        r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+        r.out = Slurp(dir / ".stdout");
+        r.err = Slurp(dir / ".stderr");
+        return r;
+    }
+
+    Result ImportSample(const std::string& file = "s.zvd") {
+        return Run({"import", file, kSamples + "sample-v101.json", "--password-stdin"},
+                   "correct horse\n");
+    }
+
+    fs::path dir;
+};
+
+const std::string kBadFile = std::string(zelvant::msg::kBadFile) + "\n";
+
+TEST_F(CliTest, CreateWritesAnEmptyPrivateFileAndRefusesToOverwrite) {
+    EXPECT_EQ(Run({"create", "v.zvd", "--password-stdin"}, "pw\n").status, 0);
+    EXPECT_EQ(fs::file_size(dir / "v.zvd"), 64u);
+    EXPECT_EQ(fs::status(dir / "v.zvd").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    const Result info = Run({"info", "v.zvd", "--password-stdin"}, "pw\r\n");
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out, "File: " + (dir / "v.zvd").string() +
+                            "\nFile version: 101\nFolders: 0\nRecords: 0\nSize: 64 bytes\n"
+                            "Rewritten as version 101 on next save: no\n");
+
+    const Result again = Run({"create", "v.zvd", "--password-stdin"}, "other\n");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, "zelvant-cli: v.zvd already exists; use --force to replace it\n");
+    EXPECT_EQ(Run({"info", "v.zvd", "--password-stdin"}, "pw\n").status, 0);
+    EXPECT_EQ(Run({"create", "v.zvd", "--force", "--password-stdin"}, "other\n").status, 0);
+    EXPECT_EQ(Run({"info", "v.zvd", "--password-stdin"}, "other\n").status, 0);
+}
+
+TEST_F(CliTest, NewPasswordsAreChecked) {
+    EXPECT_EQ(Run({"create", "a.zvd", "--password-stdin"}, "\n").err,
+              std::string(zelvant::msg::kEmptyPassword) + "\n");
+    const Result tooLong = Run({"create", "a.zvd", "--password-stdin"}, std::string(33, 'x'));
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_NE(tooLong.err.find("at most 32 characters"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "a.zvd"));
+    // Characters count, not bytes.
+    EXPECT_EQ(
+        Run({"create", "a.zvd", "--password-stdin"}, "\xC3\xA9" + std::string(31, 'x')).status, 0);
+}
+
+TEST_F(CliTest, ImportAndExportReproduceTheSamplesExactly) {
+    ASSERT_EQ(ImportSample().status, 0);
+    EXPECT_EQ(Slurp(dir / "s.zvd"), Slurp(kSamples + "sample-v101.zvd"));
+
+    const Result exported = Run({"export", "s.zvd", "--password-stdin"}, "correct horse\n");
+    EXPECT_EQ(exported.out, Slurp(kSamples + "sample-v101.json") + "\n");
+    // Importing into an existing file keeps its password.
+    Spit(dir / "e.json", exported.out);
+    EXPECT_EQ(Run({"import", "s.zvd", "e.json", "--password-stdin"}, "correct horse\n").status, 0);
+    EXPECT_EQ(
+        Run({"export", "s.zvd", "--password-stdin", "--output", "again.json"}, "correct horse\n")
+            .status,
+        0);
+    EXPECT_EQ(Slurp(dir / "again.json"), exported.out);
+    EXPECT_EQ(fs::status(dir / "again.json").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(
+        Run({"export", "s.zvd", "--output", "s.zvd", "--password-stdin"}, "correct horse\n").status,
+        1);
+
+    // JSON on standard input after the password line.
+    EXPECT_EQ(
+        Run({"import", "n.zvd", "-", "--password-stdin"}, "correct horse\n" + exported.out).status,
+        0);
+    EXPECT_EQ(Slurp(dir / "n.zvd"), Slurp(kSamples + "sample-v101.zvd"));
+
+    const Result csv =
+        Run({"export", "s.zvd", "--format=csv", "--password-stdin"}, "correct horse\n");
+    EXPECT_TRUE(csv.out.starts_with("\"Folder\",\"Site Name/Description\","));
+    EXPECT_NE(csv.out.find("\"Banking/Cards\",\"Loyalty card\","), std::string::npos);
+}
+
+TEST_F(CliTest, WrongPasswordsAndBadJsonLeaveFilesUntouched) {
+    ASSERT_EQ(ImportSample().status, 0);
+    for (const char* cmd : {"info", "ls", "export", "passwd"}) {
+        const Result r = Run({cmd, "s.zvd", "--password-stdin"}, "correct hors\nx\n");
+        EXPECT_EQ(r.status, 1) << cmd;
+        EXPECT_EQ(r.err, kBadFile) << cmd;
+        EXPECT_EQ(r.out, "") << cmd;
+    }
+    Spit(dir / "bad.json",
+         R"({"format": "zelvant-json", "version": 1, "folders": [{"parent": 0}]})");
+    const Result bad = Run({"import", "s.zvd", "bad.json", "--password-stdin"}, "correct horse\n");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(
+        bad.err,
+        "zelvant-cli: bad.json: folders[0].parent: must be -1 or the index of an earlier folder\n");
+    EXPECT_EQ(
+        Run({"import", "s.zvd", kSamples + "sample-v101.json", "--password-stdin"}, "nope\n").err,
+        kBadFile);
+    EXPECT_EQ(Slurp(dir / "s.zvd"), Slurp(kSamples + "sample-v101.zvd"));
+}
+
+TEST_F(CliTest, LegacyFileOpensWithItsPasswordTypedAsUtf8) {
+    const std::string legacy = kSamples + "legacy-v100-cp1252.zvd";
+    const Result info = Run({"info", legacy, "--password-stdin"}, "M\xC3\xBCller\n");
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("File version: 100\n"), std::string::npos);
+    EXPECT_NE(info.out.find("Rewritten as version 101 on next save: yes\n"), std::string::npos);
+    const Result show = Run({"show", legacy, "Caf\xC3\xA9 & Co/M\xC3\xBCnchen Stadtwerke",
+                             "--reveal", "--password-stdin"},
+                            "M\xC3\xBCller\n");
+    EXPECT_NE(show.out.find("Password: gr\xC3\xBC\xC3\x9F gott\n"), std::string::npos) << show.err;
+    EXPECT_NE(show.out.find("Notes: Stra\xC3\x9F"
+                            "e 5\n\xE2\x82\xAC 100 monthly\n"),
+              std::string::npos);
+}
+
+TEST_F(CliTest, LsListsTheTreeSortedAndNested) {
+    ASSERT_EQ(ImportSample().status, 0);
+    EXPECT_EQ(Run({"ls", "s.zvd", "--password-stdin"}, "correct horse\n").out,
+              "Banking/\n  Example Bank\n  Credit card\n  Cards/\n    Loyalty card\n"
+              "Empty folder/\nWork/\n  Intranet\n  VPN\n  Sub of Work/\n    Wiki\n");
+    EXPECT_EQ(Run({"ls", "s.zvd", "Work", "--index", "--password-stdin"}, "correct horse\n").out,
+              "#0/0 Intranet\n#0/1 VPN\n#4 Sub of Work/\n  #4/0 Wiki\n");
+    EXPECT_EQ(Run({"ls", "s.zvd", "#2", "--password-stdin"}, "correct horse\n").out,
+              "Loyalty card\n");
+    const Result missing = Run({"ls", "s.zvd", "Nope", "--password-stdin"}, "correct horse\n");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "zelvant-cli: no folder \"Nope\"\n");
+}
+
+TEST_F(CliTest, ShowMasksUnlessRevealed) {
+    ASSERT_EQ(ImportSample().status, 0);
+    const Result masked =
+        Run({"show", "s.zvd", "Banking/Example Bank", "--password-stdin"}, "correct horse\n");
+    EXPECT_EQ(
+        masked.out,
+        "Folder: Banking\nSite Name/Description: Example Bank\nLocation: https://bank.example\n"
+        "Email:\nAccount Name: ********\nAccount Number: ***************************\n"
+        "Username/ID: ********\nPassword: ********************\nPin Number: ****\n"
+        "Created: 2026-12-05 09:45:00\nLast Modified: 2026-12-06 12:00:00\nExpires On:\n"
+        "Notes:\n");
+    const Result clear =
+        Run({"show", "s.zvd", "#1/0", "--reveal", "--password-stdin"}, "correct horse\n");
+    EXPECT_NE(clear.out.find("Password: S3cure!Passw0rd#2026\nPin Number: 0000\n"),
+              std::string::npos);
+    const Result expiring =
+        Run({"show", "s.zvd", "Work/VPN", "--password-stdin"}, "correct horse\n");
+    EXPECT_NE(
+        expiring.out.find("Expires On: 2027-04-23\nNotes: Token serial 12345\nRenew yearly\n"),
+        std::string::npos);
+}
+
+TEST_F(CliTest, DuplicateNamesAreReportedWithTheirAddresses) {
+    Spit(dir / "dup.json", R"({"format": "zelvant-json", "version": 1, "folders": [
+        {"name": "Mail", "records": [{"siteName": "Inbox"}]},
+        {"name": "Mail", "records": [{"siteName": "Inbox", "password": "second"}]}]})");
+    ASSERT_EQ(Run({"import", "d.zvd", "dup.json", "--password-stdin"}, "pw\n").status, 0);
+    const Result r = Run({"show", "d.zvd", "Mail/Inbox", "--password-stdin"}, "pw\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "zelvant-cli: \"Mail/Inbox\" names more than one record: #0/0, #1/0; use one of "
+              "these addresses instead\n");
+    EXPECT_NE(
+        Run({"show", "d.zvd", "#1/0", "--reveal", "--password-stdin"}, "pw\n").out.find("second"),
+        std::string::npos);
+}
+
+TEST_F(CliTest, PasswdReplacesThePasswordAndKeepsTheContents) {
+    ASSERT_EQ(ImportSample().status, 0);
+    EXPECT_EQ(
+        Run({"passwd", "s.zvd", "--password-stdin"}, "correct horse\nbattery staple\n").status, 0);
+    EXPECT_EQ(Run({"info", "s.zvd", "--password-stdin"}, "correct horse\n").err, kBadFile);
+    EXPECT_EQ(Run({"export", "s.zvd", "--password-stdin"}, "battery staple\n").out,
+              Slurp(kSamples + "sample-v101.json") + "\n");
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWorksEverywhere) {
+    const std::vector<std::vector<std::string>> usage = {{},
+                                                         {"frob"},
+                                                         {"--frob"},
+                                                         {"ls"},
+                                                         {"ls", "a", "b", "c"},
+                                                         {"show", "a.zvd", "x", "--bogus"},
+                                                         {"export", "a.zvd", "--format", "xml"},
+                                                         {"export", "a.zvd", "--output"},
+                                                         {"create", "a", "--force=1"}};
+    for (const auto& args : usage) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("Try 'zelvant-cli"), std::string::npos);
+        EXPECT_EQ(r.out, "");
+    }
+    for (const char* cmd : {"create", "info", "ls", "show", "export", "import", "passwd"}) {
+        const Result help = Run({cmd, "--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.starts_with(std::string("usage: zelvant-cli ") + cmd)) << help.out;
+        EXPECT_NE(help.out.find("Example:"), std::string::npos);
+        EXPECT_EQ(Run({cmd, "x", "--version"}).out, "zelvant-cli " ZELVANT_VERSION "\n");
+    }
+    const Result top = Run({"--help"});
+    EXPECT_EQ(top.status, 0);
+    EXPECT_NE(top.out.find("  passwd"), std::string::npos);
+    EXPECT_EQ(top.out.find("report"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}).out, "zelvant-cli " ZELVANT_VERSION "\n");
+}
+
+// Reads from the pseudo-terminal until `want` shows up or the child is gone.
+bool ReadUntil(int fd, std::string& seen, std::string_view want) {
+    while (seen.find(want) == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 10000) <= 0) {
+            return false;
+        }
+        char buf[256];
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0) {
+            return false;
+        }
+        seen.append(buf, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Runs the tool on a terminal of its own, answering each prompt in turn. `echo` tells whether
+// the terminal echoes again once the tool is gone.
+Result RunOnTerminal(const fs::path& cwd, std::vector<std::string> args,
+                     const std::vector<std::pair<std::string, std::string>>& dialogue,
+                     bool* echo = nullptr) {
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) {
+            _exit(127);
+        }
+        args.insert(args.begin(), ZELVANT_CLI);
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        execv(ZELVANT_CLI, argv.data());
+        _exit(127);
+    }
+    Result r;
+    for (const auto& [prompt, answer] : dialogue) {
+        EXPECT_TRUE(ReadUntil(master, r.out, prompt)) << r.out;
+        EXPECT_EQ(write(master, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
+    }
+    ReadUntil(master, r.out, "\x04never");  // to the end of the output
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -128 - WTERMSIG(wstatus);
+    termios t{};
+    if (echo != nullptr) {
+        *echo = tcgetattr(master, &t) == 0 && (t.c_lflag & ECHO) != 0;
+    }
+    close(master);
+    return r;
+}
+
+TEST_F(CliTest, TerminalPasswordsAreNotEchoedAndNewOnesAreConfirmed) {
+    ASSERT_EQ(ImportSample().status, 0);
+    const Result info = RunOnTerminal(dir, {"info", "s.zvd"}, {{"Password: ", "correct horse\n"}});
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find("Folders: 5"), std::string::npos);
+    EXPECT_EQ(info.out.find("correct horse"), std::string::npos);
+
+    const Result mismatch = RunOnTerminal(
+        dir, {"create", "t.zvd"}, {{"New password: ", "abc\n"}, {"Confirm password: ", "abd\n"}});
+    EXPECT_EQ(mismatch.status, 1);
+    EXPECT_NE(mismatch.out.find(zelvant::msg::kPasswordMismatch), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "t.zvd"));
+
+    const Result created = RunOnTerminal(
+        dir, {"create", "t.zvd"}, {{"New password: ", "abc\n"}, {"Confirm password: ", "abc\n"}});
+    EXPECT_EQ(created.status, 0) << created.out;
+    EXPECT_EQ(Run({"info", "t.zvd", "--password-stdin"}, "abc\n").status, 0);
+
+    bool echo = false;
+    const Result interrupted =
+        RunOnTerminal(dir, {"info", "t.zvd"}, {{"Password: ", "\x03"}}, &echo);
+    EXPECT_EQ(interrupted.status, -128 - SIGINT);
+    EXPECT_TRUE(echo);
+}
+
+}  // namespace
