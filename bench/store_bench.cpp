@@ -1,0 +1,350 @@
+// Load and save of a 100,000-record data file, set against what the machine can do at best with
+// the same bytes: one bulk AES pass plus reading or writing the file.
+
+#include <benchmark/benchmark.h>
+#include <cryptopp/aes.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "peak_memory.h"
+#include "sample_document.h"
+#include "store/data_file.h"
+
+namespace fs = std::filesystem;
+using namespace zelvant;
+
+namespace {
+
+constexpr int kRecords = 100000;
+constexpr std::string_view kPassword = "benchmark password";
+constexpr double kMiB = 1024.0 * 1024.0;
+
+struct Setup {
+    fs::path dir;
+    std::string file;       // the generated document; only ever read
+    std::string saveFile;   // target of the safe saves, replaced each time
+    std::string plainFile;  // target of the plain saves
+    std::string limitFile;  // target of the raw writes
+    std::vector<std::uint8_t> bytes;
+    FileKey key;
+    CFolderSequence loaded;
+    std::string columnLayout;
+};
+
+Setup* g = nullptr;
+
+// Keeps the best time per iteration of every benchmark for the summary.
+class CollectingReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) {
+                continue;
+            }
+            const double t = run.real_accumulated_time / static_cast<double>(run.iterations);
+            const std::string& name = run.run_name.function_name;
+            const auto it = times.find(name);
+            if (it == times.end() || t < it->second) {
+                times[name] = t;
+            }
+        }
+    }
+    // Seconds, or a negative number when the benchmark did not run.
+    double Time(const std::string& name) const {
+        const auto it = times.find(name);
+        return it == times.end() ? -1.0 : it->second;
+    }
+
+  private:
+    std::map<std::string, double> times;
+};
+
+void SetCounters(benchmark::State& state, bool records) {
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(g->bytes.size()));
+    if (records) {
+        state.counters["records/s"] =
+            benchmark::Counter(kRecords, benchmark::Counter::kIsIterationInvariantRate);
+    }
+}
+
+void BM_Load(benchmark::State& state) {
+    CMessageLog log;
+    for (auto _ : state) {
+        auto folders = std::make_unique<CFolderSequence>();
+        if (!LoadDataFile(g->file, g->key, *folders, log).ok) {
+            state.SkipWithError("load failed");
+            break;
+        }
+        benchmark::DoNotOptimize(folders.get());
+        state.PauseTiming();
+        folders.reset();
+        state.ResumeTiming();
+    }
+    SetCounters(state, true);
+}
+
+void BM_SaveSafely(benchmark::State& state) {
+    CMessageLog log;
+    for (auto _ : state) {
+        if (!SaveDataFileSafely(g->saveFile, g->key, g->loaded, g->columnLayout, log)) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+    SetCounters(state, true);
+}
+
+// A new file each time: rewriting an existing one makes ext4 flush it on close, which would
+// hide the cost of the safe save's fsync.
+void BM_SaveInPlace(benchmark::State& state) {
+    CMessageLog log;
+    for (auto _ : state) {
+        if (!SaveDataFile(g->plainFile, g->key, g->loaded, g->columnLayout, log)) {
+            state.SkipWithError("save failed");
+            break;
+        }
+        state.PauseTiming();
+        fs::remove(g->plainFile);
+        state.ResumeTiming();
+    }
+    SetCounters(state, true);
+}
+
+void BM_LimitDecrypt(benchmark::State& state) {
+    CryptoPP::AES::Decryption aes(g->key.Bytes().data(), kAesKeySize);
+    std::vector<std::uint8_t> out(g->bytes.size());
+    for (auto _ : state) {
+        aes.AdvancedProcessBlocks(g->bytes.data(), nullptr, out.data(), g->bytes.size(),
+                                  CryptoPP::BlockTransformation::BT_AllowParallel);
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetCounters(state, false);
+}
+
+void BM_LimitEncrypt(benchmark::State& state) {
+    CryptoPP::AES::Encryption aes(g->key.Bytes().data(), kAesKeySize);
+    std::vector<std::uint8_t> out(g->bytes.size());
+    for (auto _ : state) {
+        aes.AdvancedProcessBlocks(g->bytes.data(), nullptr, out.data(), g->bytes.size(),
+                                  CryptoPP::BlockTransformation::BT_AllowParallel);
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetCounters(state, false);
+}
+
+void BM_LimitRead(benchmark::State& state) {
+    std::vector<std::uint8_t> buf(g->bytes.size());
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(g->file.c_str(), "rb");
+        if (f == nullptr || std::fread(buf.data(), 1, buf.size(), f) != buf.size()) {
+            state.SkipWithError("read failed");
+            break;
+        }
+        std::fclose(f);
+        benchmark::DoNotOptimize(buf.data());
+    }
+    SetCounters(state, false);
+}
+
+// A new file each time, as in the saves.
+void WriteLimit(benchmark::State& state, bool sync) {
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(g->limitFile.c_str(), "wb");
+        bool ok = f != nullptr &&
+                  std::fwrite(g->bytes.data(), 1, g->bytes.size(), f) == g->bytes.size() &&
+                  std::fflush(f) == 0 && (!sync || ::fsync(::fileno(f)) == 0);
+        ok = f != nullptr && std::fclose(f) == 0 && ok;
+        if (!ok) {
+            state.SkipWithError("write failed");
+            break;
+        }
+        state.PauseTiming();
+        fs::remove(g->limitFile);
+        state.ResumeTiming();
+    }
+    SetCounters(state, false);
+}
+
+void BM_LimitWriteSync(benchmark::State& state) {
+    WriteLimit(state, true);
+}
+void BM_LimitWrite(benchmark::State& state) {
+    WriteLimit(state, false);
+}
+
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveSafely)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LimitDecrypt)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LimitEncrypt)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LimitRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LimitWriteSync)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LimitWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+bool Prepare(Setup& s) {
+    std::string pattern = (fs::temp_directory_path() / "zelvant-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return false;
+    }
+    s.dir = pattern;
+    s.file = (s.dir / "document.zvd").string();
+    s.saveFile = (s.dir / "saved.zvd").string();
+    s.plainFile = (s.dir / "plain.zvd").string();
+    s.limitFile = (s.dir / "raw.bin").string();
+    s.key = MakeFileKey(kPassword);
+
+    CMessageLog log;
+    {
+        CFolderSequence generated;
+        bench::BuildSampleDocument(generated, kRecords);
+        if (!SaveDataFile(s.file, s.key, generated, bench::kSampleColumnLayout, log)) {
+            std::cerr << "cannot write " << s.file << "\n";
+            return false;
+        }
+    }
+    const LoadResult result = LoadDataFile(s.file, s.key, s.loaded, log);
+    if (!result.ok || s.loaded.TotalRecordCount() != kRecords) {
+        std::cerr << "cannot load " << s.file << "\n";
+        return false;
+    }
+    s.columnLayout = result.columnLayout;
+    s.bytes.resize(fs::file_size(s.file));
+    std::FILE* f = std::fopen(s.file.c_str(), "rb");
+    const bool read =
+        f != nullptr && std::fread(s.bytes.data(), 1, s.bytes.size(), f) == s.bytes.size();
+    if (f != nullptr) {
+        std::fclose(f);
+    }
+    // What was loaded must save to the very same bytes, or the timings measure the wrong thing.
+    if (!read || SaveDataToMemory(s.key, s.loaded, s.columnLayout) != s.bytes) {
+        std::cerr << "the loaded document does not save to the bytes it was loaded from\n";
+        return false;
+    }
+    return true;
+}
+
+// Stand-in for the command-line tool: loads the file named by argv and nothing else.
+int LoadChild(const char* path) {
+    std::string password;
+    std::getline(std::cin, password);
+    CFolderSequence folders;
+    CMessageLog log;
+    const bool ok = LoadDataFile(path, MakeFileKey(password), folders, log).ok;
+    std::cout << "Records: " << folders.TotalRecordCount() << "\n";
+    return ok ? 0 : 1;
+}
+
+std::string SelfPath() {
+    std::error_code ec;
+    return fs::read_symlink("/proc/self/exe", ec).string();
+}
+
+const char* Verdict(bool ok) {
+    return ok ? "ok" : "MISSED";
+}
+
+void PrintRatio(const char* what, double t, double limit, const char* parts) {
+    if (t < 0 || limit <= 0) {
+        std::printf("  %-26s  not measured\n", what);
+        return;
+    }
+    const double ratio = t / limit;
+    std::printf(
+        "  %-26s %9.1f ms   %9.0f records/s   limit %7.1f ms (%s)   %5.2fx  target < 5x: %s\n",
+        what, t * 1e3, kRecords / t, limit * 1e3, parts, ratio, Verdict(ratio < 5.0));
+}
+
+// Peak memory of a program that opens the file, against twice the file plus 30 MiB.
+void PrintMemory(const char* what, const std::vector<std::string>& argv) {
+    const double fileMiB = static_cast<double>(g->bytes.size()) / kMiB;
+    const double budget = 2.0 * fileMiB + 30.0;
+    const bench::ChildResult r =
+        bench::RunMeasuredViaHelper(SelfPath(), argv, std::string(kPassword) + "\n");
+    const bool loaded = r.started && r.exitCode == 0 &&
+                        (r.output.find("100000") != std::string::npos ||
+                         r.output.find("100,000") != std::string::npos);
+    if (!loaded) {
+        std::printf("  %-26s  did not load the file (exit %d)\n", what, r.exitCode);
+        return;
+    }
+    const double peak = static_cast<double>(r.maxRssKiB) / 1024.0;
+    std::printf("  %-26s %9.1f MiB peak RSS   target < 2 x %.1f + 30 = %.1f MiB: %s\n", what, peak,
+                fileMiB, budget, Verdict(peak < budget));
+}
+
+void PrintSummary(const CollectingReporter& rep) {
+    const double decrypt = rep.Time("BM_LimitDecrypt");
+    const double encrypt = rep.Time("BM_LimitEncrypt");
+    const double read = rep.Time("BM_LimitRead");
+    const double writeSync = rep.Time("BM_LimitWriteSync");
+    const double write = rep.Time("BM_LimitWrite");
+    auto sum = [](double a, double b) { return a < 0 || b < 0 ? -1.0 : a + b; };
+
+    std::printf("\nZelvant store: %d records in %d folders, file %.1f MiB (%zu bytes) in %s\n",
+                kRecords, g->loaded.Count(), static_cast<double>(g->bytes.size()) / kMiB,
+                g->bytes.size(), g->dir.c_str());
+    std::printf("Limits:");
+    const std::pair<const char*, double> limits[] = {{"AES decrypt", decrypt},
+                                                     {"AES encrypt", encrypt},
+                                                     {"read", read},
+                                                     {"write", write},
+                                                     {"write+fsync", writeSync}};
+    for (const auto& [label, t] : limits) {
+        if (t >= 0) {
+            std::printf("  %s %.1f ms", label, t * 1e3);
+        } else {
+            std::printf("  %s n/a", label);
+        }
+    }
+    std::printf("\n");
+    PrintRatio("load", rep.Time("BM_Load"), sum(decrypt, read), "decrypt+read");
+    PrintRatio("save safely (fsync)", rep.Time("BM_SaveSafely"), sum(encrypt, writeSync),
+               "encrypt+write+fsync");
+    PrintRatio("save in place (no fsync)", rep.Time("BM_SaveInPlace"), sum(encrypt, write),
+               "encrypt+write");
+
+#ifdef ZELVANT_CLI_PATH
+    PrintMemory("zelvant-cli info", {ZELVANT_CLI_PATH, "info", "--password-stdin", g->file});
+#else
+    std::printf("  %-26s  not built\n", "zelvant-cli info");
+#endif
+    PrintMemory("LoadDataFile alone", {SelfPath(), "--load-child", g->file});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--load-child") {
+        return LoadChild(argv[2]);
+    }
+    if (argc >= 2 && std::string_view(argv[1]) == bench::kHelperFlag) {
+        return bench::PeakMemoryHelperMain(argc, argv);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    auto setup = std::make_unique<Setup>();
+    g = setup.get();
+    const bool prepared = Prepare(*setup);
+    if (prepared) {
+        CollectingReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        PrintSummary(reporter);
+    }
+    benchmark::Shutdown();
+    std::error_code ec;
+    fs::remove_all(setup->dir, ec);
+    return prepared ? 0 : 1;
+}
