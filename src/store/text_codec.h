@@ -11,6 +11,9 @@ namespace zelvant {
 
 bool IsValidUtf8(std::string_view bytes);
 
+// Appends one character, encoded as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 // Every byte maps to one character; the five bytes Windows-1252 leaves undefined map to the
 // C1 controls of the same value, so the decoding can always be reversed.
 std::string Cp1252ToUtf8(std::string_view bytes);
