@@ -85,8 +85,15 @@ bool CFileCodec::ReadString(CValueReader& in, std::string& value) {
     if (PaddedSize(n) > in.Remaining()) {
         return false;
     }
+    std::size_t supplied = 0;
+    const std::uint8_t* plain = in.Next(n, supplied);
+    if (plain == nullptr) {
+        return false;
+    }
+    // Bytes the value does not supply read as zero.
+    value.assign(reinterpret_cast<const char*>(plain), supplied);
     value.resize(n);
-    return in.Read(n, reinterpret_cast<std::uint8_t*>(value.data()));
+    return true;
 }
 
 bool CFileCodec::WriteSignature(CValueWriter& out) {

@@ -107,10 +107,10 @@ bool CValueReader::Fill(std::size_t need) {
     return end_ - begin_ >= need;
 }
 
-bool CValueReader::Read(std::size_t n, std::uint8_t* out) {
+const std::uint8_t* CValueReader::Next(std::size_t n, std::size_t& length) {
     const std::size_t stored = PaddedSize(n);
     if (stored > Remaining() || (end_ - begin_ < stored && !Fill(stored))) {
-        return false;
+        return nullptr;
     }
     const std::uint8_t* c = cipherBuf_.data() + begin_;
     std::uint8_t* p = plainBuf_.data() + begin_;
@@ -118,14 +118,22 @@ bool CValueReader::Read(std::size_t n, std::uint8_t* out) {
     for (std::size_t off = kBlockSize; off < stored; off += kBlockSize) {
         XorBlock(p + off, c + off - kBlockSize);
     }
-    const std::size_t length = stored - PaddingOf(p + stored - kBlockSize);
-    const std::size_t copy = std::min(n, length);
-    if (n > 0) {  // out may be null for an empty value
-        std::memcpy(out, p, copy);
-        std::memset(out + copy, 0, n - copy);
-    }
+    length = std::min(n, stored - PaddingOf(p + stored - kBlockSize));
     begin_ += stored;
     consumed_ += stored;
+    return p;
+}
+
+bool CValueReader::Read(std::size_t n, std::uint8_t* out) {
+    std::size_t length = 0;
+    const std::uint8_t* p = Next(n, length);
+    if (p == nullptr) {
+        return false;
+    }
+    if (n > 0) {  // out may be null for an empty value
+        std::memcpy(out, p, length);
+        std::memset(out + length, 0, n - length);
+    }
     return true;
 }
 

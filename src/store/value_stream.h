@@ -90,6 +90,10 @@ class CValueReader {
     // value does not supply are zero. False when the file ends before the value does.
     bool Read(std::size_t n, std::uint8_t* out);
 
+    // The same without a copy: the value's plaintext, of which `length` (at most n) bytes are
+    // supplied; valid until the next read. None when the file ends before the value does.
+    const std::uint8_t* Next(std::size_t n, std::size_t& length);
+
   private:
     bool Fill(std::size_t need);
 
