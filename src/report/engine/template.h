@@ -4,14 +4,50 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "report/engine/host.h"
+#include "report/engine/syntax.h"
 
 namespace zelvant::report {
 
-class CTemplate;
+class CTemplateSet;
+
+// One compiled template: its name, parameters, variables and statement tree.
+class CTemplate {
+  public:
+    explicit CTemplate(const CTemplateSet* owner) : owner_(owner) {}
+
+    struct CompileResult {
+        std::optional<std::size_t> end;  // just behind the template; none after a lexical error
+        unsigned line = 0;               // the line count the lexer reached
+        bool noTokens = false;
+    };
+    // Lexes and compiles the template that starts at `pos`. Only the first template of a text
+    // counts finding nothing at all as an error; later ones simply end the text.
+    CompileResult Compile(std::string_view text, std::size_t pos, unsigned firstLine,
+                          bool firstOfText);
+
+    const std::string& Name() const { return name_; }
+    const CTemplateSet* Owner() const { return owner_; }
+    std::size_t ParamCount() const { return paramCount_; }
+    const std::vector<std::string>& Variables() const { return vars_; }
+    const CCode& Code() const { return code_; }
+    unsigned ErrorLine() const { return errorLine_; }
+    const std::string& ErrorMessage() const { return error_; }
+
+  private:
+    const CTemplateSet* owner_;
+    std::string name_ = "unknown";
+    std::vector<std::string> vars_;
+    std::size_t paramCount_ = 0;
+    CCode code_;
+    unsigned errorLine_ = 0;
+    std::string error_;
+};
 
 // Something to read a template file from: read(buffer, maximum) -> bytes read, 0 at the end.
 class CSourceStream {

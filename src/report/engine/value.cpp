@@ -1,7 +1,7 @@
 #include "report/engine/value.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace zelvant::report {
 
@@ -61,10 +61,11 @@ std::string CValue::ToText() const {
         case Type::Long:
             return std::to_string(long_);
         case Type::Double: {
-            const int n = std::snprintf(nullptr, 0, "%f", double_);
-            std::string out(static_cast<std::size_t>(n), '\0');
-            std::snprintf(out.data(), out.size() + 1, "%f", double_);
-            return out;
+            // As "%f", but independent of the C locale a GUI toolkit may have switched.
+            char buffer[400];
+            const auto r =
+                std::to_chars(buffer, buffer + sizeof buffer, double_, std::chars_format::fixed, 6);
+            return std::string(buffer, r.ptr);
         }
         case Type::String:
             return string_;
