@@ -1,6 +1,9 @@
 #include "cli/commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,10 +14,16 @@
 #include "cli/arguments.h"
 #include "cli/password_input.h"
 #include "cli/secret_file.h"
+#include "report/date_format.h"
+#include "report/print_flags.h"
+#include "report/report_environment.h"
+#include "report/report_run.h"
+#include "report/stored_print_flags.h"
 #include "store/data_file.h"
 #include "store/display.h"
 #include "store/document_json.h"
 #include "store/messages.h"
+#include "store/secure.h"
 #include "store/text_codec.h"
 
 namespace zelvant::cli {
@@ -334,6 +343,114 @@ int ChangePassword(const ParsedArgs& args) {
                : kExitFailed;
 }
 
+// ---- report
+
+class StderrOutput : public report::COutputStream {
+  public:
+    bool Write(const char* bytes, std::size_t& length) override {
+        length = std::fwrite(bytes, 1, length, stderr);
+        return length > 0;
+    }
+};
+
+// The program's folder, where the shipped templates live beside it.
+std::string ProgramFolder() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : self.parent_path().string();
+}
+
+bool IsRegular(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+// A path as given, or else the name of a shipped template ("Summary" or "Summary.ZVT").
+std::string FindTemplate(const std::string& given) {
+    if (IsRegular(given) || given.find('/') != std::string::npos) {
+        return given;
+    }
+    std::string name = given;
+    if (name.size() > 4) {
+        std::string tail = name.substr(name.size() - 4);
+        std::transform(tail.begin(), tail.end(), tail.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (tail == ".zvt") {
+            name.resize(name.size() - 4);
+        }
+    }
+    const std::string folder = ProgramFolder();
+    if (folder.empty()) {
+        return given;
+    }
+    const std::string shipped = report::TemplateFilePath(report::TemplatesFolder(folder), name);
+    return IsRegular(shipped) ? shipped : given;
+}
+
+int Report(const ParsedArgs& args) {
+    const std::string templateArg = args.Value("--template", "");
+    if (templateArg.empty()) {
+        return CommandUsageError("report", "missing --template");
+    }
+    report::PrintFlags flags = report::StoredPrintFlags();
+    if (args.Has("--print")) {
+        std::string error;
+        if (!report::ParsePrintFlags(args.Value("--print", ""), flags, error)) {
+            return CommandUsageError("report", error);
+        }
+    }
+    const bool withFile = !args.positional.empty();
+    const std::string output = args.Value("--output", "-");
+    std::error_code ec;
+    if (withFile && output != "-" && fs::equivalent(output, args.positional[0], ec)) {
+        PrintOwnError("will not write the report over the data file " + args.positional[0]);
+        return kExitFailed;
+    }
+    // Whatever is wrong with the template is said before anyone types a password.
+    const std::string templatePath = FindTemplate(templateArg);
+    if (!Exists(templatePath)) {
+        PrintError(report::MissingTemplateFileMessage(templatePath).text);
+        return kExitFailed;
+    }
+    if (!IsRegular(templatePath) || ::access(templatePath.c_str(), R_OK) != 0) {
+        PrintError("Cannot open " + templatePath);
+        return kExitFailed;
+    }
+
+    Document doc;
+    std::string title = "Untitled";
+    if (withFile) {
+        PasswordReader passwords = Passwords(args);
+        if (!LoadDocument(args.positional[0], passwords, doc)) {
+            return kExitFailed;
+        }
+        title = DisplayText(fs::path(args.positional[0]).filename().string());
+    }
+    report::CReportCursor cursor;
+    cursor.Reset(doc.folders, DisplayText(fs::path(templatePath).stem().string()));
+    const auto dates = report::MakeSystemDateFormatter();
+    report::CReportEnvironment environment(
+        {doc.folders, cursor, flags, title, *dates, report::Clock()});
+    report::CStringOutput page;
+    StderrOutput diagnostics;
+    StderrSink messages;
+    if (!report::RunReport(templatePath, page, environment, diagnostics, messages)) {
+        return kExitFailed;
+    }
+    bool ok = true;
+    if (output == "-") {
+        Print(page.text);
+    } else {
+        std::string error;
+        ok = WritePrivateFile(output, {page.text}, error);
+        if (!ok) {
+            PrintError(error);
+        }
+    }
+    WipeString(page.text);
+    return ok ? kExitOk : kExitFailed;
+}
+
 // ---- the command table
 
 const OptionInfo kPasswordStdin = {"--password-stdin", "",
@@ -433,6 +550,29 @@ const std::vector<Command>& Commands() {
           {kPasswordStdin},
           "zelvant-cli passwd vault.zvd"},
          ChangePassword},
+        {{"report",
+          "[FILE]",
+          0,
+          1,
+          "Write a report page from a template",
+          "Runs the template named \"start\" in the template file T over the document in FILE\n"
+          "(over an empty, untitled document without FILE) and writes the page it produces,\n"
+          "an HTML page, to standard output or to OUT. T is a path, or the name of a template\n"
+          "shipped in the \"templates\" folder beside the program (\"Summary\" or\n"
+          "\"Summary.ZVT\"). Messages about errors in the template file go to standard error;\n"
+          "errors found while it runs appear in the page.\n\n"
+          "FIELDS chooses the record fields printed: \"all\", \"none\" or a comma list of\n"
+          "RecordName, Location, Email, AccountName, AccountNum, UserName, Password, Pin,\n"
+          "Created, Modified, Expired, Notes. Without --print the fields chosen last in the\n"
+          "desktop program's print dialog are printed. Dates follow the system's locale.\n"
+          "The page may hold passwords in clear: OUT is created readable by its owner only.",
+          {{"--template", "T", "The template file, or the name of a shipped template"},
+           {"--output", "OUT", "Write to OUT instead of standard output"},
+           {"--print", "FIELDS", "The fields to print: all, none or a comma list"},
+           kPasswordStdin},
+          "zelvant-cli report vault.zvd --template \"Full listing\" --print all --output "
+          "vault.html"},
+         Report},
     };
     return commands;
 }

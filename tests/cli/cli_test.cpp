@@ -264,7 +264,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWorksEverywhere) {
         EXPECT_NE(r.err.find("Try 'zelvant-cli"), std::string::npos);
         EXPECT_EQ(r.out, "");
     }
-    for (const char* cmd : {"create", "info", "ls", "show", "export", "import", "passwd"}) {
+    for (const char* cmd :
+         {"create", "info", "ls", "show", "export", "import", "passwd", "report"}) {
         const Result help = Run({cmd, "--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.starts_with(std::string("usage: zelvant-cli ") + cmd)) << help.out;
@@ -274,7 +275,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWorksEverywhere) {
     const Result top = Run({"--help"});
     EXPECT_EQ(top.status, 0);
     EXPECT_NE(top.out.find("  passwd"), std::string::npos);
-    EXPECT_EQ(top.out.find("report"), std::string::npos);
+    EXPECT_NE(top.out.find("  report"), std::string::npos);
     EXPECT_EQ(Run({"--version"}).out, "zelvant-cli " ZELVANT_VERSION "\n");
 }
 
@@ -355,6 +356,103 @@ TEST_F(CliTest, TerminalPasswordsAreNotEchoedAndNewOnesAreConfirmed) {
         RunOnTerminal(dir, {"info", "t.zvd"}, {{"Password: ", "\x03"}}, &echo);
     EXPECT_EQ(interrupted.status, -128 - SIGINT);
     EXPECT_TRUE(echo);
+}
+
+}  // namespace
+
+namespace {
+
+// Reports read the print flags the desktop program stored; each test gets its own settings.
+class ReportCliTest : public CliTest {
+  protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("XDG_CONFIG_HOME");
+        CliTest::TearDown();
+    }
+    Result Report(std::vector<std::string> extra) {
+        std::vector<std::string> args = {"report", kSamples + "sample-v101.zvd",
+                                         "--password-stdin"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Run(args, "correct horse\n");
+    }
+};
+
+const std::string kShipped = std::string(ZELVANT_TEMPLATES) + "/";
+
+TEST_F(ReportCliTest, EachShippedTemplateReportsTheSample) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"Full listing", {"S3cure!Passw0rd#2026", "Tr0ub4dor&amp;3", "Work / Sub of Work"}},
+        {"Password sheet", {"S3cure!Passw0rd#2026", "jane.doe", "Credit card"}},
+        {"Summary", {"Banking / Cards", "Empty folder"}},
+    };
+    for (const auto& [name, texts] : cases) {
+        SCOPED_TRACE(name);
+        const Result r = Report({"--template", kShipped + name + ".ZVT", "--print", "all"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(r.out.starts_with("<!DOCTYPE html>\n"));
+        EXPECT_NE(r.out.find("<title>sample-v101.zvd - " + std::string(name) + "</title>"),
+                  std::string::npos);
+        for (const std::string& t : texts) {
+            EXPECT_NE(r.out.find(t), std::string::npos) << t;
+        }
+        EXPECT_EQ(r.out.find("command unknown"), std::string::npos);
+        EXPECT_EQ(r.out.find("iteration max"), std::string::npos);
+    }
+}
+
+TEST_F(ReportCliTest, PrintChoicesComeFromOptionOrStoredSettings) {
+    EXPECT_NE(Report({"--template", kShipped + "Full listing.ZVT"}).out.find("S3cure!"),
+              std::string::npos);
+    const Result none = Report({"--template", kShipped + "Full listing.ZVT", "--print", "none"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out.find("S3cure!"), std::string::npos);
+    EXPECT_EQ(none.out.find("jane.doe"), std::string::npos);
+
+    fs::create_directories(dir / "Quillmere");
+    Spit(dir / "Quillmere" / "Zelvant.conf", "[Printing]\nPassword=0\n");
+    const Result stored = Report({"--template", kShipped + "Full listing.ZVT"});
+    EXPECT_EQ(stored.out.find("S3cure!"), std::string::npos);
+    EXPECT_NE(stored.out.find("jane.doe"), std::string::npos);
+    EXPECT_NE(Report({"--template", kShipped + "Full listing.ZVT", "--print", "Password"})
+                  .out.find("S3cure!"),
+              std::string::npos);
+
+    const Result bad = Report({"--template", kShipped + "Summary.ZVT", "--print", "Password,Pins"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("unknown print field 'Pins'"), std::string::npos);
+}
+
+TEST_F(ReportCliTest, WithoutFileAShippedTemplateByNameReportsAnEmptyDocument) {
+    const Result r = Run({"report", "--template", "summary.zvt"});
+    EXPECT_EQ(r.status, 1);  // names are matched as written, only the extension's case is free
+    const Result ok = Run({"report", "--template", "Summary"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_NE(ok.out.find("<h1>Untitled</h1>"), std::string::npos);
+    EXPECT_EQ(ok.err, "");
+}
+
+TEST_F(ReportCliTest, TemplateFailuresAndPrivateOutput) {
+    const Result missing = Report({"--template", "nope.ZVT"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Cannot find template file\nnope.ZVT\n");
+    Spit(dir / "other.ZVT", "<# other #>x<# endtmpl #>");
+    const Result noStart = Report({"--template", "other.ZVT"});
+    EXPECT_EQ(noStart.status, 1);
+    EXPECT_EQ(noStart.err, "Cannot find template in other.ZVT\n");
+    EXPECT_EQ(Run({"report", "--template", "."}).err, "Cannot open .\n");
+    EXPECT_EQ(Run({"report"}).status, 2);
+
+    const Result out = Report({"--template", kShipped + "Summary.ZVT", "--output", "r.html"});
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.out, "");
+    EXPECT_TRUE(Slurp(dir / "r.html").starts_with("<!DOCTYPE html>"));
+    EXPECT_EQ(fs::status(dir / "r.html").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 }  // namespace

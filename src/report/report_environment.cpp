@@ -1,0 +1,265 @@
+#include "report/report_environment.h"
+
+#include <unordered_map>
+
+#include "store/display.h"
+#include "store/text_codec.h"
+
+namespace zelvant::report {
+namespace {
+
+constexpr std::string_view kNoRecord = "????";
+
+std::string FolderDisplayPath(const CFolderSequence& folders, FolderIndex index) {
+    std::string path = DisplayFolderPath(folders, index);
+    std::string out;
+    for (char ch : path) {
+        if (ch == '/') {
+            out += " / ";
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+enum class NameKind {
+    NextFolder,
+    NextRecord,
+    Field,
+    Print,
+    Title,
+    Html,
+    FolderName,
+    FolderPath,
+    StrVal,
+    DocTitle,
+    Template,
+    FolderTotal,
+    RecordTotal,
+    SysDate,
+    SysDateTime,
+};
+
+struct NameEntry {
+    NameKind kind;
+    RecordField field = RecordField::Reserved;
+};
+
+// A report asks for names hundreds of thousands of times; one hash lookup each.
+const NameEntry* FindName(std::string_view name) {
+    static const auto table = [] {
+        std::unordered_map<std::string_view, NameEntry> t{
+            {"nextfolder", {NameKind::NextFolder}},
+            {"nextrecord", {NameKind::NextRecord}},
+            {"html", {NameKind::Html}},
+            {"foldername", {NameKind::FolderName}},
+            {"folderpath", {NameKind::FolderPath}},
+            {"strval", {NameKind::StrVal}},
+            {"doctitle", {NameKind::DocTitle}},
+            {"template", {NameKind::Template}},
+            {"foldertotal", {NameKind::FolderTotal}},
+            {"recordtotal", {NameKind::RecordTotal}},
+            {"sysdate", {NameKind::SysDate}},
+            {"sysdatetime", {NameKind::SysDateTime}},
+        };
+        for (const FieldInfo& info : AllFields()) {
+            if (!info.reportVar.empty()) {
+                t.emplace(info.reportVar, NameEntry{NameKind::Field, info.field});
+            }
+        }
+        for (const PrintFlagInfo& flag : PrintFlagFields()) {
+            t.emplace(flag.printName, NameEntry{NameKind::Print, flag.field});
+            t.emplace(flag.titleName, NameEntry{NameKind::Title, flag.field});
+        }
+        return t;
+    }();
+    const auto it = table.find(name);
+    return it == table.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+void CReportCursor::Reset(const CFolderSequence& folders, std::string templateName) {
+    order_ = DisplayOrder(folders);
+    position_ = -1;
+    folder_ = kTopLevel;
+    recordIndex_ = -1;
+    recordCount_ = 0;
+    hasRecord_ = false;
+    folderTotal_ = folders.Count();
+    // Each top-level folder with everything below it: the display order holds every folder once.
+    recordTotal_ = 0;
+    for (const FolderNode& node : order_) {
+        if (const CFolder* f = folders.FolderAt(node.index)) {
+            recordTotal_ += f->RecordCount();
+        }
+    }
+    templateName_ = std::move(templateName);
+}
+
+bool CReportCursor::NextFolder(const CFolderSequence& folders) {
+    folder_ = kTopLevel;
+    hasRecord_ = false;
+    recordCount_ = 0;
+    recordIndex_ = -1;
+    const auto end = static_cast<std::ptrdiff_t>(order_.size());
+    if (position_ >= end) {
+        return false;
+    }
+    ++position_;
+    if (position_ >= end) {
+        return false;
+    }
+    const FolderIndex index = order_[static_cast<std::size_t>(position_)].index;
+    const CFolder* folder = folders.FolderAt(index);
+    if (folder == nullptr) {
+        return false;
+    }
+    folder_ = index;
+    recordCount_ = folder->RecordCount();
+    return true;
+}
+
+bool CReportCursor::NextRecord(const CFolderSequence& folders) {
+    const CFolder* folder = CurrentFolder(folders);
+    // An empty folder stays current (its name still shows); only running out of records
+    // leaves a folder.
+    if (folder == nullptr || recordCount_ < 1) {
+        return false;
+    }
+    ++recordIndex_;
+    if (recordIndex_ < recordCount_) {
+        hasRecord_ = folder->RecordAt(recordIndex_) != nullptr;
+        return hasRecord_;
+    }
+    folder_ = kTopLevel;
+    hasRecord_ = false;
+    return false;
+}
+
+const CFolder* CReportCursor::CurrentFolder(const CFolderSequence& folders) const {
+    return folder_ == kTopLevel ? nullptr : folders.FolderAt(folder_);
+}
+
+const CRecord* CReportCursor::CurrentRecord(const CFolderSequence& folders) const {
+    const CFolder* folder = CurrentFolder(folders);
+    return folder != nullptr && hasRecord_ ? folder->RecordAt(recordIndex_) : nullptr;
+}
+
+CReportEnvironment::CReportEnvironment(ReportContext context) : c_(std::move(context)) {}
+
+void CReportEnvironment::Run(std::string_view name, COutputStream& out,
+                             std::span<const CValue> args) {
+    if (name == "output") {
+        WriteText(out, "output only");
+        return;
+    }
+    WriteText(out, Value(name, out, args).ToText());
+}
+
+std::unique_ptr<CEnvironment> CReportEnvironment::Child(std::string_view, COutputStream&,
+                                                        std::span<const CValue>) {
+    return nullptr;
+}
+
+std::string CReportEnvironment::Date(DateTimeValue value, bool withTime) const {
+    return FormatReportDate(c_.dates, value, withTime);
+}
+
+CValue CReportEnvironment::RecordValue(RecordField field) const {
+    const CRecord* record = c_.cursor.CurrentRecord(c_.folders);
+    if (record == nullptr) {
+        return CValue::String(kNoRecord);
+    }
+    switch (field) {
+        case RecordField::Created:
+        case RecordField::Modified:
+            return CValue::String(Date(record->GetDate(field), true));
+        case RecordField::ExpiresOn:
+            return CValue::String(record->GetInt(RecordField::HasExpiry) == 0
+                                      ? std::string()
+                                      : Date(record->GetDate(field), false));
+        default:
+            return CValue::String(DisplayText(record->GetText(field)));
+    }
+}
+
+CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
+                                 std::span<const CValue> args) {
+    const auto* entry = FindName(name);
+    if (entry == nullptr) {
+        WriteText(out, " " + std::string(name) + ": command unknown ");
+        return CValue::Long(0);
+    }
+    switch (entry->kind) {
+        case NameKind::NextFolder:
+            return CValue::Long(c_.cursor.NextFolder(c_.folders) ? 1 : 0);
+        case NameKind::NextRecord:
+            return CValue::Long(c_.cursor.NextRecord(c_.folders) ? 1 : 0);
+        case NameKind::Field:
+            return RecordValue(entry->field);
+        case NameKind::Print:
+            return CValue::Long(c_.flags.Prints(entry->field) ? 1 : 0);
+        case NameKind::Title:
+            return CValue::String(InfoOf(entry->field).label);
+        case NameKind::Html:
+            return CValue::String(args.empty() ? std::string() : HtmlEscape(args[0].ToText()));
+        case NameKind::FolderName:
+        case NameKind::FolderPath: {
+            const CFolder* folder = c_.cursor.CurrentFolder(c_.folders);
+            if (folder == nullptr) {
+                return CValue::String(kNoRecord);
+            }
+            return CValue::String(
+                entry->kind == NameKind::FolderName
+                    ? DisplayText(folder->Name())
+                    : FolderDisplayPath(c_.folders, c_.cursor.CurrentFolderIndex()));
+        }
+        case NameKind::StrVal:
+            return CValue::String("a new string");
+        case NameKind::DocTitle:
+            return CValue::String(c_.documentTitle);
+        case NameKind::Template:
+            return CValue::String(c_.cursor.TemplateName());
+        case NameKind::FolderTotal:
+            return CValue::Long(c_.cursor.FolderTotal());
+        case NameKind::RecordTotal:
+            return CValue::Long(c_.cursor.RecordTotal());
+        case NameKind::SysDate:
+        case NameKind::SysDateTime: {
+            const DateTimeValue now = c_.now ? c_.now() : NowLocal();
+            return CValue::String(Date(now, entry->kind == NameKind::SysDateTime));
+        }
+    }
+    return CValue::Long(0);
+}
+
+std::string HtmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        switch (ch) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += ch;
+        }
+    }
+    return out;
+}
+
+}  // namespace zelvant::report

@@ -1,0 +1,94 @@
+// The parts of reports that come from the desktop's own settings: the locale's date and time
+// formats, and the print flags the program last stored.
+
+#include <QDate>
+#include <QLocale>
+#include <QSettings>
+#include <QString>
+#include <QTime>
+
+#include "report/date_format.h"
+#include "report/stored_print_flags.h"
+
+namespace zelvant::report {
+namespace {
+
+// The locale's long time format names the time zone ("t"); stored times carry none, so the zone
+// and the blanks that set it apart are dropped. Quoted literals stay as they are.
+QString TimeFormatWithoutZone(const QString& format) {
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == u'\'') {
+            quoted = !quoted;
+            out += c;
+        } else if (!quoted && c == u't') {
+            while (i + 1 < format.size() && format[i + 1] == u't') {
+                ++i;
+            }
+            while (!out.isEmpty() && out.back().isSpace()) {
+                out.chop(1);
+            }
+            while (i + 1 < format.size() && format[i + 1].isSpace()) {
+                ++i;
+            }
+            if (!out.isEmpty() && i + 1 < format.size()) {
+                out += u' ';
+            }
+        } else {
+            out += c;
+        }
+    }
+    return out.trimmed();
+}
+
+class CSystemDateFormatter : public IDateFormatter {
+  public:
+    CSystemDateFormatter()
+        : locale_(QLocale::system()),
+          timeFormat_(TimeFormatWithoutZone(locale_.timeFormat(QLocale::LongFormat))) {}
+
+    std::string LongDate(const CivilDateTime& when) const override {
+        const QDate date(when.year, when.month, when.day);
+        if (!date.isValid()) {
+            return {};
+        }
+        return locale_.toString(date, QLocale::LongFormat).toStdString();
+    }
+
+    std::string Time(const CivilDateTime& when) const override {
+        const QTime time(when.hour, when.minute, when.second);
+        if (!time.isValid()) {
+            return {};
+        }
+        return locale_.toString(time, timeFormat_).toStdString();
+    }
+
+  private:
+    QLocale locale_;
+    QString timeFormat_;
+};
+
+}  // namespace
+
+std::unique_ptr<IDateFormatter> MakeSystemDateFormatter() {
+    return std::make_unique<CSystemDateFormatter>();
+}
+
+PrintFlags StoredPrintFlags() {
+    const PrintFlags defaults = PrintFlags::Defaults();
+    PrintFlags flags;
+    QSettings settings(QStringLiteral("Quillmere"), QStringLiteral("Zelvant"));
+    settings.beginGroup(QStringLiteral("Printing"));
+    for (std::size_t i = 0; i < PrintFlagFields().size(); ++i) {
+        const auto key = PrintFlagFields()[i].key;
+        const QString name = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+        bool ok = false;
+        const int value = settings.value(name, defaults.values[i]).toInt(&ok);
+        flags.values[i] = ok ? value : defaults.values[i];
+    }
+    return flags;
+}
+
+}  // namespace zelvant::report
