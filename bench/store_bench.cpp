@@ -16,6 +16,11 @@
 #include <vector>
 
 #include "peak_memory.h"
+#include "report/date_format.h"
+#include "report/engine/interpreter.h"
+#include "report/engine/template.h"
+#include "report/report_environment.h"
+#include "report/template_files.h"
 #include "sample_document.h"
 #include "store/data_file.h"
 
@@ -180,6 +185,47 @@ void BM_LimitWrite(benchmark::State& state) {
     WriteLimit(state, false);
 }
 
+// The shipped full listing over the loaded document, every field printed; the document is
+// already in memory, so this is the report's own cost.
+void BM_ReportFullListing(benchmark::State& state) {
+    const std::string path = report::TemplateFilePath(ZELVANT_TEMPLATES_DIR, "Full listing");
+    std::string text;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) {
+            text.append(buf, n);
+        }
+        std::fclose(f);
+    }
+    report::CTemplateSet templates;
+    report::CStringOutput diagnostics;
+    templates.LoadText(text, diagnostics);
+    const report::CTemplate* start = templates.Find("start");
+    if (start == nullptr) {
+        state.SkipWithError(("no start template in " + path).c_str());
+        return;
+    }
+    const auto dates = report::MakeSystemDateFormatter();
+    std::size_t pageBytes = 0;
+    for (auto _ : state) {
+        report::CReportCursor cursor;
+        cursor.Reset(g->loaded, "Full listing");
+        report::CReportEnvironment env({g->loaded, cursor, report::PrintFlags::All(1),
+                                        "document.zvd", *dates, report::Clock()});
+        report::CStringOutput page;
+        report::Run(*start, &env, page, nullptr, report::RunOptions{.runCommand = {}});
+        pageBytes = page.text.size();
+        if (page.text.find("iteration max") != std::string::npos) {
+            state.SkipWithError("the loop limit stopped the report");
+            break;
+        }
+        benchmark::DoNotOptimize(page.text.data());
+    }
+    state.counters["page MiB"] = static_cast<double>(pageBytes) / kMiB;
+    state.counters["records/s"] =
+        benchmark::Counter(kRecords, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveSafely)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -188,6 +234,7 @@ BENCHMARK(BM_LimitEncrypt)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LimitRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LimitWriteSync)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LimitWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReportFullListing)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 bool Prepare(Setup& s) {
     std::string pattern = (fs::temp_directory_path() / "zelvant-bench-XXXXXX").string();
@@ -311,6 +358,17 @@ void PrintSummary(const CollectingReporter& rep) {
                "encrypt+write+fsync");
     PrintRatio("save in place (no fsync)", rep.Time("BM_SaveInPlace"), sum(encrypt, write),
                "encrypt+write");
+
+    const double load = rep.Time("BM_Load");
+    const double reportRun = rep.Time("BM_ReportFullListing");
+    if (load > 0 && reportRun >= 0) {
+        std::printf(
+            "  %-26s %9.1f ms   %9.0f records/s   load %7.1f ms   %5.2fx  target < 1x: %s\n",
+            "report (full listing)", reportRun * 1e3, kRecords / reportRun, load * 1e3,
+            reportRun / load, Verdict(reportRun < load));
+    } else {
+        std::printf("  %-26s  not measured\n", "report (full listing)");
+    }
 
 #ifdef ZELVANT_CLI_PATH
     PrintMemory("zelvant-cli info", {ZELVANT_CLI_PATH, "info", "--password-stdin", g->file});
