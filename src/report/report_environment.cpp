@@ -1,5 +1,7 @@
 #include "report/report_environment.h"
 
+#include <array>
+#include <cstdint>
 #include <unordered_map>
 
 #include "store/display.h"
@@ -47,9 +49,11 @@ struct NameEntry {
 };
 
 // A report asks for names hundreds of thousands of times; one hash lookup each.
-const NameEntry* FindName(std::string_view name) {
+using NameTable = std::unordered_map<std::string_view, NameEntry>;
+
+const NameTable::value_type* FindName(std::string_view name) {
     static const auto table = [] {
-        std::unordered_map<std::string_view, NameEntry> t{
+        NameTable t{
             {"nextfolder", {NameKind::NextFolder}},
             {"nextrecord", {NameKind::NextRecord}},
             {"html", {NameKind::Html}},
@@ -75,7 +79,30 @@ const NameEntry* FindName(std::string_view name) {
         return t;
     }();
     const auto it = table.find(name);
-    return it == table.end() ? nullptr : &it->second;
+    return it == table.end() ? nullptr : &*it;
+}
+
+// Templates ask for the same few names from the same places of their text over and over: a
+// small cache keyed by where the name lives skips the hash. The text is compared as well, since
+// text compiled by `execute` may later occupy the same memory.
+const NameEntry* FindNameCached(std::string_view name) {
+    struct Slot {
+        const char* at = nullptr;
+        std::string_view name;
+        const NameEntry* entry = nullptr;
+    };
+    thread_local std::array<Slot, 64> cache;
+    Slot& slot = cache[(reinterpret_cast<std::uintptr_t>(name.data()) >> 3) % cache.size()];
+    if (slot.at == name.data() && slot.name == name) {
+        return slot.entry;
+    }
+    const auto* found = FindName(name);
+    if (found == nullptr) {
+        return nullptr;
+    }
+    // The table's own key is kept, so it stays valid whatever happens to `name`.
+    slot = {name.data(), found->first, &found->second};
+    return slot.entry;
 }
 
 }  // namespace
@@ -155,7 +182,12 @@ void CReportEnvironment::Run(std::string_view name, COutputStream& out,
         WriteText(out, "output only");
         return;
     }
-    WriteText(out, Value(name, out, args).ToText());
+    const CValue v = Value(name, out, args);
+    if (v.IsString()) {
+        WriteText(out, v.StringValue());
+    } else {
+        WriteText(out, v.ToText());
+    }
 }
 
 std::unique_ptr<CEnvironment> CReportEnvironment::Child(std::string_view, COutputStream&,
@@ -187,7 +219,7 @@ CValue CReportEnvironment::RecordValue(RecordField field) const {
 
 CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
                                  std::span<const CValue> args) {
-    const auto* entry = FindName(name);
+    const NameEntry* entry = FindNameCached(name);
     if (entry == nullptr) {
         WriteText(out, " " + std::string(name) + ": command unknown ");
         return CValue::Long(0);
@@ -204,7 +236,11 @@ CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
         case NameKind::Title:
             return CValue::String(InfoOf(entry->field).label);
         case NameKind::Html:
-            return CValue::String(args.empty() ? std::string() : HtmlEscape(args[0].ToText()));
+            if (args.empty()) {
+                return CValue::String(std::string());
+            }
+            return CValue::String(
+                HtmlEscape(args[0].IsString() ? args[0].StringValue() : args[0].ToText()));
         case NameKind::FolderName:
         case NameKind::FolderPath: {
             const CFolder* folder = c_.cursor.CurrentFolder(c_.folders);
@@ -237,28 +273,34 @@ CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
 
 std::string HtmlEscape(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        switch (ch) {
+    out.reserve(text.size() + 16);
+    std::size_t run = 0;  // start of the bytes not yet copied
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::string_view entity;
+        switch (text[i]) {
             case '&':
-                out += "&amp;";
+                entity = "&amp;";
                 break;
             case '<':
-                out += "&lt;";
+                entity = "&lt;";
                 break;
             case '>':
-                out += "&gt;";
+                entity = "&gt;";
                 break;
             case '"':
-                out += "&quot;";
+                entity = "&quot;";
                 break;
             case '\'':
-                out += "&#39;";
+                entity = "&#39;";
                 break;
             default:
-                out += ch;
+                continue;
         }
+        out.append(text.substr(run, i - run));
+        out.append(entity);
+        run = i + 1;
     }
+    out.append(text.substr(run));
     return out;
 }
 

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTime>
 
+#include <unordered_map>
+
 #include "report/date_format.h"
 #include "report/stored_print_flags.h"
 
@@ -49,25 +51,44 @@ class CSystemDateFormatter : public IDateFormatter {
         : locale_(QLocale::system()),
           timeFormat_(TimeFormatWithoutZone(locale_.timeFormat(QLocale::LongFormat))) {}
 
+    // Formatting through the locale is slow next to the rest of a report, and a report shows
+    // the same days and times many times over: remember what was formatted.
     std::string LongDate(const CivilDateTime& when) const override {
-        const QDate date(when.year, when.month, when.day);
-        if (!date.isValid()) {
-            return {};
-        }
-        return locale_.toString(date, QLocale::LongFormat).toStdString();
+        const int key = (when.year * 16 + when.month) * 32 + when.day;
+        return Remember(dates_, key, [&] {
+            const QDate date(when.year, when.month, when.day);
+            return date.isValid() ? locale_.toString(date, QLocale::LongFormat).toStdString()
+                                  : std::string();
+        });
     }
 
     std::string Time(const CivilDateTime& when) const override {
-        const QTime time(when.hour, when.minute, when.second);
-        if (!time.isValid()) {
-            return {};
-        }
-        return locale_.toString(time, timeFormat_).toStdString();
+        const int key = (when.hour * 60 + when.minute) * 60 + when.second;
+        return Remember(times_, key, [&] {
+            const QTime time(when.hour, when.minute, when.second);
+            return time.isValid() ? locale_.toString(time, timeFormat_).toStdString()
+                                  : std::string();
+        });
     }
 
   private:
+    using Cache = std::unordered_map<int, std::string>;
+
+    template <class Make>
+    static std::string Remember(Cache& cache, int key, Make make) {
+        if (const auto it = cache.find(key); it != cache.end()) {
+            return it->second;
+        }
+        if (cache.size() >= 100000) {
+            cache.clear();
+        }
+        return cache.emplace(key, make()).first->second;
+    }
+
     QLocale locale_;
     QString timeFormat_;
+    mutable Cache dates_;
+    mutable Cache times_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "store/secure.h"
 
@@ -138,7 +139,16 @@ void AppendUtf8(std::string& out, char32_t c) {
 bool IsValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
-        if (!DecodeUtf8(bytes, i)) {
+        // Most stored text is ASCII: skip it eight bytes at a time.
+        while (i + 8 <= bytes.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if ((word & 0x8080808080808080ULL) != 0) {
+                break;
+            }
+            i += 8;
+        }
+        if (i < bytes.size() && !DecodeUtf8(bytes, i)) {
             return false;
         }
     }

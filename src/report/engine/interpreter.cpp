@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -219,10 +220,52 @@ class CRunContext {
     }
 
     void Expression(const CCode& code, const CSlot& e) {
+        if (e.IsVar()) {
+            WriteValue(Variable(e).value);
+            return;
+        }
+        if (e.IsNode() && e.node->kind == kAssign) {
+            Assign(code, *e.node);  // its value is not written, so it need not be copied
+            return;
+        }
         const CValue v = Eval(code, e);
         if (IsWrittenStatement(e)) {
+            WriteValue(v);
+        }
+    }
+
+    void WriteValue(const CValue& v) {
+        if (v.IsString()) {
+            Write(v.StringValue());
+        } else {
             Write(v.ToText());
         }
+    }
+
+    // Stores and returns the stored slot. "v := v $ a $ b" appends in place: the operands right
+    // of v run first (b, then a) and v is read last either way, so the result is the same
+    // without copying v at every step.
+    CValue& Assign(const CCode& code, const CSyntaxNode& n) {
+        const CSlot& rhs = n.second;
+        const CSlot* leftmost = &rhs;
+        while (leftmost->IsNode() && leftmost->node->kind == kConcat) {
+            leftmost = &leftmost->node->first;
+        }
+        if (leftmost != &rhs && leftmost->IsVar() && leftmost->pos == n.first.pos) {
+            std::vector<CValue> tails;
+            for (const CSlot* s = &rhs; s != leftmost; s = &s->node->first) {
+                tails.push_back(Eval(code, s->node->second));
+            }
+            CValue& target = Variable(n.first).value;
+            for (auto it = tails.rbegin(); it != tails.rend(); ++it) {
+                target.AppendText(it->IsString() ? it->StringValue() : it->ToText());
+            }
+            return target;
+        }
+        CValue v = Eval(code, rhs);
+        CValue& target = Variable(n.first).value;
+        target = std::move(v);
+        return target;
     }
 
     // The else-chain nests to the right; walking it is a loop.
@@ -381,13 +424,28 @@ class CRunContext {
         Invoke(*callee, base);
     }
 
-    std::vector<CValue> Arguments(const CCode& code, const CSyntaxNode& call) {
-        std::vector<CValue> args;
-        for (CSlot link = call.second; link.IsNode(); link = link.node->first) {
-            args.push_back(Eval(code, link.node->second));
+    // Evaluates a call's arguments onto the shared argument stack; they stay there, contiguous,
+    // until the guard goes. Nested calls push and pop above them during evaluation.
+    class ArgumentFrame {
+      public:
+        ArgumentFrame(CRunContext& run, const CCode& code, const CSyntaxNode& call)
+            : args_(run.args_), base_(run.args_.size()) {
+            for (CSlot link = call.second; link.IsNode(); link = link.node->first) {
+                CValue v = run.Eval(code, link.node->second);
+                args_.push_back(std::move(v));
+            }
         }
-        return args;
-    }
+        ArgumentFrame(const ArgumentFrame&) = delete;
+        ArgumentFrame& operator=(const ArgumentFrame&) = delete;
+        ~ArgumentFrame() { args_.resize(base_); }
+        std::span<const CValue> Values() const {
+            return std::span<const CValue>(args_).subspan(base_);
+        }
+
+      private:
+        std::vector<CValue>& args_;
+        std::size_t base_;
+    };
 
     void SetOutput(const CCode& code, const CSyntaxNode* n) {
         if (factory_ == nullptr) {
@@ -396,8 +454,8 @@ class CRunContext {
         }
         const CSyntaxNode& call = *n->second.node;
         const std::string_view name = code.Text(call.first);
-        const std::vector<CValue> args = Arguments(code, call);
-        std::unique_ptr<COutputStream> stream = factory_->Open(name, *out_, args);
+        const ArgumentFrame frame(*this, code, call);
+        std::unique_ptr<COutputStream> stream = factory_->Open(name, *out_, frame.Values());
         if (!stream) {
             Write(" output \"" + std::string(name) + "\" not known ");
             return;
@@ -413,7 +471,8 @@ class CRunContext {
 
     void Sys(const CCode& code, const CSyntaxNode& call) {
         const std::string_view name = code.Text(call.first);
-        const std::vector<CValue> args = Arguments(code, call);
+        const ArgumentFrame frame(*this, code, call);
+        const std::span<const CValue> args = frame.Values();
         // A missing argument counts as long 0.
         const CValue first = args.empty() ? CValue() : args.front();
         if (name == "runcmd") {
@@ -488,11 +547,8 @@ class CRunContext {
         }
         const CSyntaxNode& n = *s.node;
         switch (n.kind) {
-            case kAssign: {
-                CValue v = Eval(code, n.second);
-                Variable(n.first).value = v;
-                return v;
-            }
+            case kAssign:
+                return Assign(code, n);
             case kIncrement:
             case kDecrement: {
                 CValue& v = Variable(n.second).value;
@@ -587,7 +643,8 @@ class CRunContext {
         for (CSlot link = n.second; link.IsNode(); link = link.node->first) {
             const CSyntaxNode& call = *link.node->second.node;
             const std::string_view name = code.Text(call.first);
-            const std::vector<CValue> args = Arguments(code, call);
+            const ArgumentFrame frame(*this, code, call);
+            const std::span<const CValue> args = frame.Values();
             if (link.node->first.IsNode()) {
                 children.push_back(object->Child(name, *out_, args));
                 object = children.back().get();
@@ -610,6 +667,7 @@ class CRunContext {
     const RunOptions& options_;
 
     std::vector<CStackSlot> stack_;
+    std::vector<CValue> args_;
     std::vector<CTask> work_;
     std::vector<CWorkingCopy> copies_;
     const CTemplate* current_ = nullptr;

@@ -25,6 +25,21 @@ CValue CValue::String(std::string_view v) {
     return out;
 }
 
+CValue CValue::String(std::string&& v) {
+    CValue out;
+    out.type_ = Type::String;
+    out.string_ = std::move(v);
+    return out;
+}
+
+void CValue::AppendText(std::string_view tail) {
+    if (type_ != Type::String) {
+        string_ = ToText();
+        type_ = Type::String;
+    }
+    string_.append(tail);
+}
+
 namespace {
 
 // Truncation toward zero into 32 bits; values outside the range (and NaN) have no whole-number

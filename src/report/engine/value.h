@@ -15,6 +15,8 @@ class CValue {
     static CValue Long(std::int32_t v);
     static CValue Double(double v);
     static CValue String(std::string_view v);
+    static CValue String(std::string&& v);
+    static CValue String(const char* v) { return String(std::string_view(v)); }
 
     Type GetType() const { return type_; }
     bool IsLong() const { return type_ == Type::Long; }
@@ -30,6 +32,9 @@ class CValue {
     std::string ToText() const;
     // Not zero (a double after truncation) / not empty.
     bool IsTrue() const;
+
+    // Becomes the text of this value followed by `tail`, in place (what "v := v $ x" yields).
+    void AppendText(std::string_view tail);
 
     friend bool operator==(const CValue&, const CValue&) = default;
 
