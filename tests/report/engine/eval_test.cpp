@@ -28,6 +28,17 @@ TEST(Evaluation, RightOperandFirstAndShortCircuit) {
     EXPECT_EQ(RunCode("5e-1 || 0"), "0");
 }
 
+// "v := v $ ..." is appended in place; it must still read v after the operands to its right.
+TEST(Evaluation, SelfConcatenationKeepsItsOrder) {
+    EXPECT_EQ(RunCode("v := 'a'; v := v $ (v := 'x') $ 'y'; v"), "xxy");
+    EXPECT_EQ(RunCode("v := 'ab'; v := v $ v; v"), "abab");
+    EXPECT_EQ(RunCode("n := 5; n := n $ 1 $ 2.5; n"), "512.500000");
+    EXPECT_EQ(RunCode("v := 'a'; w := v := v $ 'b'; w $ v"), "abab");
+    EXPECT_EQ(RunText("<# start #><# s := 'q'; tmpl.t(s); s #><# endtmpl #>"
+                      "<# t(p) #><# p := p $ 'r' #><# endtmpl #>"),
+              "qr");
+}
+
 TEST(Evaluation, Conversions) {
     EXPECT_EQ(RunCode("!\"\""), "1");
     EXPECT_EQ(RunCode("!\"0\""), "0");
