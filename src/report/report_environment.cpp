@@ -293,6 +293,12 @@ std::string HtmlEscape(std::string_view text) {
             case '\'':
                 entity = "&#39;";
                 break;
+            case '\r':
+                // CR LF is one line break; renderers that honour both would show two.
+                if (i + 1 < text.size() && text[i + 1] == '\n') {
+                    break;  // dropped: the entity stays empty
+                }
+                continue;
             default:
                 continue;
         }

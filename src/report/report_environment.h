@@ -69,7 +69,7 @@ class CReportEnvironment : public CEnvironment {
     ReportContext c_;
 };
 
-// & < > " ' as HTML entities, so record texts cannot break or add markup.
+// & < > " ' as HTML entities, so record texts cannot break or add markup; CR LF becomes LF.
 std::string HtmlEscape(std::string_view text);
 
 }  // namespace zelvant::report

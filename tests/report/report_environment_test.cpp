@@ -133,6 +133,7 @@ TEST_F(EnvTest, HtmlEscapesMarkupAndConvertsNumbers) {
               "&lt;a href=&#39;x&#39;&gt;Tom &amp; &quot;J&quot;&lt;/a&gt;");
     EXPECT_EQ(Get("html", {CValue::Long(5), CValue::String("<")}), CValue::String("5"));
     EXPECT_EQ(Get("html", {CValue::String("M\u00FCnchen")}), CValue::String("M\u00FCnchen"));
+    EXPECT_EQ(Get("html", {CValue::String("a\r\nb\rc\r")}), CValue::String("a\nb\rc\r"));
 }
 
 TEST(PrintFlagsTest, DefaultsAndParsing) {
