@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "report/engine/template.h"
+#include "store/secure.h"
 
 namespace zelvant::report {
 namespace {
@@ -31,11 +33,47 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Writes straight to a descriptor; the page is never left half in a user-space buffer.
+// Collects the page in blocks and writes each block whole: a report makes millions of small
+// writes, far too many for one system call each. The blocks may hold passwords: wiped.
 class CDescriptorOutput : public COutputStream {
   public:
-    explicit CDescriptorOutput(int fd) : fd_(fd) {}
+    explicit CDescriptorOutput(int fd) : fd_(fd) { buffer_.reserve(kBlock); }
+    CDescriptorOutput(const CDescriptorOutput&) = delete;
+    CDescriptorOutput& operator=(const CDescriptorOutput&) = delete;
+    ~CDescriptorOutput() override { SecureWipe(buffer_.data(), buffer_.capacity()); }
+
     bool Write(const char* bytes, std::size_t& length) override {
+        if (failed) {
+            length = 0;
+            return false;
+        }
+        if (buffer_.size() + length > kBlock && !Flush()) {
+            length = 0;
+            return false;
+        }
+        if (length >= kBlock) {
+            return WriteAll(bytes, length);
+        }
+        buffer_.insert(buffer_.end(), bytes, bytes + length);
+        return length > 0;
+    }
+
+    // Writes what is still collected; false once anything could not be written.
+    bool Flush() {
+        std::size_t n = buffer_.size();
+        const bool ok = n == 0 || WriteAll(buffer_.data(), n);
+        SecureWipe(buffer_.data(), buffer_.size());
+        buffer_.clear();
+        return ok && !failed;
+    }
+
+    bool failed = false;
+    int error = 0;
+
+  private:
+    static constexpr std::size_t kBlock = 1 << 16;
+
+    bool WriteAll(const char* bytes, std::size_t& length) {
         std::size_t done = 0;
         while (done < length) {
             const ssize_t n = ::write(fd_, bytes + done, length - done);
@@ -44,6 +82,7 @@ class CDescriptorOutput : public COutputStream {
             }
             if (n <= 0) {
                 failed = true;
+                error = n < 0 ? errno : EIO;
                 break;
             }
             done += static_cast<std::size_t>(n);
@@ -51,10 +90,9 @@ class CDescriptorOutput : public COutputStream {
         length = done;
         return done > 0;
     }
-    bool failed = false;
 
-  private:
     int fd_;
+    std::vector<char> buffer_;
 };
 
 void Tell(IMessageSink& messages, std::string text) {
@@ -104,9 +142,10 @@ bool RunReportToFile(const std::string& templatePath, const std::string& pagePat
     ::fchmod(fd, 0600);
     CDescriptorOutput page(fd);
     const bool ran = RunReport(templatePath, page, environment, diagnostics, messages, options);
-    const int err = page.failed ? errno : 0;
-    if (::close(fd) != 0 || page.failed) {
-        Tell(messages, FileErrorText("write", pagePath, err != 0 ? err : errno));
+    const bool written = page.Flush();
+    const int closeError = ::close(fd) != 0 ? errno : 0;
+    if (!written || closeError != 0) {
+        Tell(messages, FileErrorText("write", pagePath, !written ? page.error : closeError));
         return false;
     }
     return ran;

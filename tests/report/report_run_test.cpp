@@ -86,6 +86,18 @@ TEST_F(RunTest, PageFileIsPrivate) {
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_FALSE(
         RunReportToFile(path, (dir / "no" / "page.htm").string(), *r.env, diagnostics, log));
+
+    // A page of many blocks, with writes both smaller and larger than a block, arrives whole.
+    const std::string big = Write("big.ZVT",
+                                  "<# start #><# sys.looplimit(100000); s := 'x' #>"
+                                  "<# while s < 100000, s := s $ s #><# endwhile #>"
+                                  "<# i := 0; while i < 30000, i++ #><# i #>,<# endwhile #>"
+                                  "<# s #><# endtmpl #>");
+    ASSERT_TRUE(RunReportToFile(big, page, *r.env, diagnostics, log));
+    std::ifstream bigIn(page);
+    const std::string written(std::istreambuf_iterator<char>(bigIn), {});
+    EXPECT_GT(written.size(), 250000u);
+    EXPECT_EQ(written, Page(big, r));
 }
 
 // Every opening tag of these elements is closed, in order.
