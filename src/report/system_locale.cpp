@@ -3,7 +3,6 @@
 
 #include <QDate>
 #include <QLocale>
-#include <QSettings>
 #include <QString>
 #include <QTime>
 
@@ -11,6 +10,8 @@
 
 #include "report/date_format.h"
 #include "report/stored_print_flags.h"
+#include "settings/app_settings.h"
+#include "settings/qsettings_store.h"
 
 namespace zelvant::report {
 namespace {
@@ -98,16 +99,11 @@ std::unique_ptr<IDateFormatter> MakeSystemDateFormatter() {
 }
 
 PrintFlags StoredPrintFlags() {
-    const PrintFlags defaults = PrintFlags::Defaults();
+    settings::CQSettingsStore store;
+    const settings::FieldFlags stored = settings::LoadSettings(store).printing;
     PrintFlags flags;
-    QSettings settings(QStringLiteral("Quillmere"), QStringLiteral("Zelvant"));
-    settings.beginGroup(QStringLiteral("Printing"));
-    for (std::size_t i = 0; i < PrintFlagFields().size(); ++i) {
-        const auto key = PrintFlagFields()[i].key;
-        const QString name = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
-        bool ok = false;
-        const int value = settings.value(name, defaults.values[i]).toInt(&ok);
-        flags.values[i] = ok ? value : defaults.values[i];
+    for (const PrintFlagInfo& info : PrintFlagFields()) {
+        flags.Set(info.field, stored.Get(info.field));
     }
     return flags;
 }
