@@ -1,6 +1,8 @@
 #include "store/data_file.h"
 
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -303,68 +305,271 @@ bool SaveDataFile(const std::string& path, const FileKey& key, const CFolderSequ
     return WriteAndClose(file, path, key, folders, columnLayout, false, messages);
 }
 
-bool SaveDataFileSafely(const std::string& path, const FileKey& key, const CFolderSequence& folders,
-                        std::string_view columnLayout, IMessageSink& messages) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
 #if !defined(_WIN32)
-    std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());  // mode 0600
-    if (fd < 0) {
-        Show(messages, FileErrorText("create a file in", dir.string(), errno),
-             MessageIcon::Exclamation);
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kTempSuffixLength = 6;  // mkstemp's XXXXXX
+constexpr auto kStaleAge = std::chrono::minutes(1);
+
+fs::path FolderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+std::string TempPrefix(const fs::path& file) {
+    return "." + file.filename().string() + ".tmp-";
+}
+
+// A new, empty, owner-only file beside `file`; -1 with errno set on failure.
+int MakeTempBeside(const fs::path& file, std::string& temp) {
+    temp = (FolderOf(file) / (TempPrefix(file) + std::string(kTempSuffixLength, 'X'))).string();
+    return ::mkstemp(temp.data());
+}
+
+// Removes a temporary file on every way out unless it was put in place.
+class TempGuard {
+  public:
+    explicit TempGuard(std::string path) : path_(std::move(path)) {}
+    TempGuard(const TempGuard&) = delete;
+    TempGuard& operator=(const TempGuard&) = delete;
+    ~TempGuard() {
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+        }
+    }
+    void Release() { path_.clear(); }
+
+  private:
+    std::string path_;
+};
+
+void SyncFolder(const fs::path& dir) {
+    if (const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// A second name for the file, beside `backup`: costs no copying and cannot be half written.
+bool LinkBeside(const std::string& from, const fs::path& backup, std::string& name, int& err) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = MakeTempBeside(backup, name);
+        if (fd < 0) {
+            err = errno;
+            return false;
+        }
+        ::close(fd);
+        ::unlink(name.c_str());  // only reserved the name; link refuses to overwrite
+        if (::link(from.c_str(), name.c_str()) == 0) {
+            return true;
+        }
+        err = errno;
+        if (err != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// For file systems without hard links: a full copy, flushed to disk.
+bool CopyBeside(const std::string& from, const fs::path& backup, std::string& name, int& err) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        err = errno;
         return false;
     }
+    const int out = MakeTempBeside(backup, name);
+    if (out < 0) {
+        err = errno;
+        ::close(in);
+        return false;
+    }
+    TempGuard guard(name);
+    std::array<char, 64 * 1024> buffer{};
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; done < n && ok;) {
+            const ssize_t w =
+                ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            ok = w > 0;
+            done += w > 0 ? w : 0;
+        }
+        if (!ok) {
+            break;
+        }
+    }
+    ok = ok && ::fsync(out) == 0;
+    err = ok ? 0 : (errno != 0 ? errno : EIO);
+    ::close(in);
+    if (::close(out) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
+    if (ok) {
+        guard.Release();
+    }
+    return ok;
+}
+
+bool IsSameFile(const std::string& path, const struct stat& other) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && st.st_dev == other.st_dev && st.st_ino == other.st_ino;
+}
+
+// Leftovers of saves that were killed before they could clean up; young ones may belong to a save
+// still running in another process.
+void RemoveStaleTemporaries(const fs::path& file) {
+    const std::string prefix = TempPrefix(file);
+    const auto cutoff = std::chrono::system_clock::now() - kStaleAge;
+    std::error_code ec;
+    for (fs::directory_iterator it(FolderOf(file), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + kTempSuffixLength || !name.starts_with(prefix)) {
+            continue;
+        }
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid()) {
+            continue;
+        }
+        if (std::chrono::system_clock::from_time_t(st.st_mtime) < cutoff) {
+            ::unlink(it->path().c_str());
+        }
+    }
+}
+
+}  // namespace
+
+SafeSaveResult SaveDataFileWithBackup(const std::string& path, const std::string& backupPath,
+                                      const FileKey& key, const CFolderSequence& folders,
+                                      std::string_view columnLayout, IMessageSink& messages) {
+    const fs::path target(path);
+    std::string temp;
+    const int fd = MakeTempBeside(target, temp);
+    if (fd < 0) {
+        const int err = errno;
+        Show(messages, FileErrorText("create a file in", FolderOf(target).string(), err),
+             MessageIcon::Exclamation);
+        return {SaveStep::Write, err};
+    }
+    TempGuard tempGuard(temp);
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0) {
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         ::fchmod(fd, existing.st_mode & 07777);
     }
     std::FILE* file = ::fdopen(fd, "wb");
     if (file == nullptr) {
         const int err = errno;
         ::close(fd);
-        ::unlink(temp.c_str());
         Show(messages, FileErrorText("create", temp, err), MessageIcon::Exclamation);
-        return false;
+        return {SaveStep::Write, err};
     }
     if (!WriteAndClose(file, temp, key, folders, columnLayout, true, messages)) {
-        ::unlink(temp.c_str());
-        return false;
+        return {SaveStep::Write, EIO};
+    }
+
+    bool backupTaken = false;
+    struct stat current {};
+    if (!backupPath.empty() && ::lstat(path.c_str(), &current) == 0 && S_ISREG(current.st_mode) &&
+        !IsSameFile(backupPath, current)) {
+        std::string backupTemp;
+        int err = 0;
+        if (!LinkBeside(path, backupPath, backupTemp, err) &&
+            !CopyBeside(path, backupPath, backupTemp, err)) {
+            return {SaveStep::Backup, err};
+        }
+        TempGuard backupGuard(backupTemp);
+        if (::rename(backupTemp.c_str(), backupPath.c_str()) != 0) {
+            return {SaveStep::Backup, errno};
+        }
+        backupGuard.Release();
+        backupTaken = true;
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        Show(messages, FileErrorText("replace", path, err), MessageIcon::Exclamation);
-        return false;
+        return {SaveStep::Replace, errno};
     }
-    // Make the rename itself durable.
-    if (const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY); dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    tempGuard.Release();
+    struct stat backupStat {};
+    if (backupTaken && ::stat(backupPath.c_str(), &backupStat) == 0 && backupStat.st_nlink == 1) {
+        // A linked backup still has the old file's mode; unless the user linked it elsewhere too,
+        // it now stands on its own.
+        ::chmod(backupPath.c_str(), S_IRUSR | S_IWUSR);
     }
-    return true;
+    // Make the renames themselves durable.
+    SyncFolder(FolderOf(target));
+    if (backupTaken && FolderOf(fs::path(backupPath)) != FolderOf(target)) {
+        SyncFolder(FolderOf(fs::path(backupPath)));
+    }
+    RemoveStaleTemporaries(target);
+    if (!backupPath.empty()) {
+        RemoveStaleTemporaries(fs::path(backupPath));
+    }
+    return {};
+}
 #else
+SafeSaveResult SaveDataFileWithBackup(const std::string& path, const std::string& backupPath,
+                                      const FileKey& key, const CFolderSequence& folders,
+                                      std::string_view columnLayout, IMessageSink& messages) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::random_device rd;
-    const fs::path temp = dir / ("." + target.filename().string() + "." + std::to_string(rd()));
+    const fs::path temp = dir / ("." + target.filename().string() + ".tmp-" + std::to_string(rd()));
     std::FILE* file = std::fopen(temp.string().c_str(), "wbx");
     if (file == nullptr) {
-        Show(messages, FileErrorText("create", temp.string(), errno), MessageIcon::Exclamation);
-        return false;
+        const int err = errno;
+        Show(messages, FileErrorText("create", temp.string(), err), MessageIcon::Exclamation);
+        return {SaveStep::Write, err};
     }
     if (!WriteAndClose(file, temp.string(), key, folders, columnLayout, true, messages)) {
         fs::remove(temp);
-        return false;
+        return {SaveStep::Write, EIO};
     }
     std::error_code ec;
+    if (!backupPath.empty() && fs::is_regular_file(target, ec) &&
+        !fs::equivalent(target, backupPath, ec)) {
+        const fs::path backupTemp = fs::path(backupPath).concat(".tmp-" + std::to_string(rd()));
+        ec.clear();
+        fs::copy_file(target, backupTemp, ec);
+        if (!ec) {
+            fs::rename(backupTemp, backupPath, ec);
+        }
+        if (ec) {
+            fs::remove(backupTemp);
+            fs::remove(temp);
+            return {SaveStep::Backup, ec.value()};
+        }
+    }
+    ec.clear();
     fs::rename(temp, target, ec);
     if (ec) {
         fs::remove(temp);
-        Show(messages, FileErrorText("replace", path, ec.value()), MessageIcon::Exclamation);
-        return false;
+        return {SaveStep::Replace, ec.value()};
     }
-    return true;
+    return {};
+}
 #endif
+
+bool SaveDataFileSafely(const std::string& path, const FileKey& key, const CFolderSequence& folders,
+                        std::string_view columnLayout, IMessageSink& messages) {
+    const SafeSaveResult result =
+        SaveDataFileWithBackup(path, {}, key, folders, columnLayout, messages);
+    if (result.failed == SaveStep::Replace) {
+        Show(messages, FileErrorText("replace", path, result.error), MessageIcon::Exclamation);
+    }
+    return result.Ok();
 }
 
 }  // namespace zelvant

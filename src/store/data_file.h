@@ -45,4 +45,23 @@ bool SaveDataFile(const std::string& path, const FileKey& key, const CFolderSequ
 bool SaveDataFileSafely(const std::string& path, const FileKey& key, const CFolderSequence& folders,
                         std::string_view columnLayout, IMessageSink& messages);
 
+enum class SaveStep { None, Write, Backup, Replace };
+
+struct SafeSaveResult {
+    SaveStep failed = SaveStep::None;
+    int error = 0;  // errno of a failed backup or replace step
+    bool Ok() const { return failed == SaveStep::None; }
+};
+
+// SaveDataFileSafely that also keeps the file found at `path` as `backupPath` (none when empty,
+// when no regular file is there, or when the backup name is the file itself). The backup is taken
+// only once the new content is on disk, as a hard link (or a flushed copy) renamed over any older
+// backup, so the old or the new file is always complete at `path`. Write failures are reported
+// through `messages`; a failed backup or replace is only returned, for the caller to word.
+// Temporaries are named "." + file name + ".tmp-" + 6 characters; a process killed mid-save
+// cannot remove its own, so each successful save removes such leftovers older than a minute.
+SafeSaveResult SaveDataFileWithBackup(const std::string& path, const std::string& backupPath,
+                                      const FileKey& key, const CFolderSequence& folders,
+                                      std::string_view columnLayout, IMessageSink& messages);
+
 }  // namespace zelvant

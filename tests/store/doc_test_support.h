@@ -1,0 +1,121 @@
+#pragma once
+// Scripted password dialogs and a scratch folder for the document tests.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/data_file.h"
+#include "store/zelvant_doc.h"
+
+namespace zelvant::testing {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// Each answer is used once; none left means Cancel.
+class ScriptedPrompt : public IPasswordPrompt {
+  public:
+    bool AskPassword(const std::string& caption, SecretText& password) override {
+        captions.push_back(caption);
+        if (passwords.empty()) {
+            return false;
+        }
+        password.text = passwords.front().c_str();
+        passwords.pop_front();
+        return true;
+    }
+    bool AskNewPassword(SecretText& password, SecretText& confirmation) override {
+        ++newAsked;
+        if (newPasswords.empty()) {
+            return false;
+        }
+        password.text = newPasswords.front().first.c_str();
+        confirmation.text = newPasswords.front().second.c_str();
+        newPasswords.pop_front();
+        return true;
+    }
+    void New(const std::string& pw) { newPasswords.emplace_back(pw, pw); }
+
+    std::deque<std::string> passwords;
+    std::deque<std::pair<std::string, std::string>> newPasswords;
+    std::vector<std::string> captions;
+    int newAsked = 0;
+};
+
+inline void AppendTopLevel(CFolderSequence& folders, const std::string& name) {
+    CFolder* folder = folders.AppendFolder();
+    folder->SetName(name);
+    folder->SetParent(kTopLevel);
+}
+
+class DocFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("zelvant-doc-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    void AddFolder(const std::string& name) {
+        AppendTopLevel(folders_, name);
+        doc_.SetModifiedFlag();
+    }
+    // Writes a file as another program (or session) would.
+    void WriteFile(const std::string& name, const std::string& password,
+                   const std::vector<std::string>& folderNames) {
+        CFolderSequence other;
+        for (const auto& n : folderNames) {
+            AppendTopLevel(other, n);
+        }
+        CMessageLog log;
+        ASSERT_TRUE(SaveDataFileSafely(PathOf(name), MakeFileKey(password), other, "", log));
+    }
+    std::optional<std::vector<std::string>> Load(const std::string& name,
+                                                 const std::string& password) const {
+        CFolderSequence back;
+        CMessageLog log;
+        if (!LoadDataFile(PathOf(name), MakeFileKey(password), back, log).ok) {
+            return std::nullopt;
+        }
+        std::vector<std::string> names;
+        for (int i = 0; i < back.Count(); ++i) {
+            names.push_back(back.FolderAt(i)->Name());
+        }
+        return names;
+    }
+
+    fs::path dir_;
+    CFolderSequence folders_;
+    ScriptedPrompt prompt_;
+    CMessageLog log_;
+    CZelvantDoc doc_{folders_, prompt_, log_};
+};
+
+}  // namespace zelvant::testing
