@@ -19,12 +19,15 @@
 #include "report/report_environment.h"
 #include "report/report_run.h"
 #include "report/stored_print_flags.h"
+#include "settings/app_settings.h"
+#include "settings/qsettings_store.h"
 #include "store/data_file.h"
 #include "store/display.h"
 #include "store/document_json.h"
 #include "store/messages.h"
 #include "store/secure.h"
 #include "store/text_codec.h"
+#include "store/zelvant_doc.h"
 
 namespace zelvant::cli {
 namespace {
@@ -109,12 +112,6 @@ bool LoadDocument(const std::string& path, PasswordReader& passwords, Document& 
     return true;
 }
 
-bool Save(const std::string& path, const FileKey& key, const CFolderSequence& folders,
-          std::string_view columnLayout) {
-    StderrSink sink;
-    return SaveDataFileSafely(path, key, folders, columnLayout, sink);
-}
-
 bool Exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
@@ -123,6 +120,36 @@ bool Exists(const std::string& path) {
 PasswordReader Passwords(const ParsedArgs& args) {
     return PasswordReader(args.Has("--password-stdin"));
 }
+
+// Commands that write go through the same document lifecycle as the desktop program, with the
+// settings it stored (RememberPass, AlwaysBackup), so both save the same way.
+DocSettings StoredDocSettings() {
+    settings::CQSettingsStore store;
+    const settings::AppSettings stored = settings::LoadSettings(store);
+    return {stored.rememberPass, stored.alwaysBackup};
+}
+
+struct CliDocument {
+    explicit CliDocument(const ParsedArgs& args)
+        : reader(args.Has("--password-stdin")),
+          prompt(reader),
+          doc(folders, prompt, sink, StoredDocSettings()) {}
+
+    // The lifecycle has told the user about refused entries and file errors; a prompt that
+    // could not read anything has not.
+    int Failed() const {
+        if (!prompt.Error().empty()) {
+            PrintError(prompt.Error());
+        }
+        return kExitFailed;
+    }
+
+    PasswordReader reader;
+    CliPasswordPrompt prompt;
+    StderrSink sink;
+    CFolderSequence folders;
+    CZelvantDoc doc;
+};
 
 // A usage error of one command: what is wrong, its usage line and where to find help.
 int CommandUsageError(std::string_view command, std::string_view text);
@@ -135,15 +162,9 @@ int Create(const ParsedArgs& args) {
         PrintOwnError(path + " already exists; use --force to replace it");
         return kExitFailed;
     }
-    PasswordReader passwords = Passwords(args);
-    SecretText password;
-    std::string error;
-    if (!passwords.New(password, error)) {
-        PrintError(error);
-        return kExitFailed;
-    }
-    const CFolderSequence empty;
-    return Save(path, KeyFromPassword(password.text), empty, "") ? kExitOk : kExitFailed;
+    CliDocument d(args);
+    d.doc.OnNewDocument();
+    return d.doc.SaveAs(path) ? kExitOk : d.Failed();
 }
 
 // ---- info
@@ -276,7 +297,6 @@ int Export(const ParsedArgs& args) {
 int Import(const ParsedArgs& args) {
     const std::string& path = args.positional[0];
     const std::string& jsonPath = args.positional[1];
-    PasswordReader passwords = Passwords(args);
     CFolderSequence imported;
     JsonImportResult result;
     auto readJson = [&] {
@@ -300,47 +320,38 @@ int Import(const ParsedArgs& args) {
     if (!fromStdin && !readJson()) {
         return kExitFailed;
     }
-    FileKey key;
-    if (Exists(path)) {
+    CliDocument d(args);
+    const bool existing = Exists(path);
+    if (existing) {
         // The current password must open the file before its contents may be replaced.
-        Document current;
-        if (!LoadDocument(path, passwords, current)) {
-            return kExitFailed;
+        if (!CheckReadable(path) || !d.doc.OnOpenDocument(path)) {
+            return d.Failed();
         }
-        key = current.key;
     } else {
-        SecretText password;
-        std::string error;
-        if (!passwords.New(password, error)) {
-            PrintError(error);
-            return kExitFailed;
+        d.doc.OnNewDocument();
+        if (fromStdin) {
+            d.prompt.ReadNewPasswordAhead();  // its line comes before the JSON
         }
-        key = KeyFromPassword(password.text);
     }
     if (fromStdin && !readJson()) {
         return kExitFailed;
     }
-    return Save(path, key, imported, result.columnLayout) ? kExitOk : kExitFailed;
+    d.folders.TakeFolders(imported);
+    d.doc.SetColumnLayout(result.columnLayout);
+    d.doc.SetModifiedFlag(true);
+    return (existing ? d.doc.Save(path) : d.doc.SaveAs(path)) ? kExitOk : d.Failed();
 }
 
 // ---- passwd
 
 int ChangePassword(const ParsedArgs& args) {
     const std::string& path = args.positional[0];
-    PasswordReader passwords = Passwords(args);
-    Document doc;
-    if (!LoadDocument(path, passwords, doc)) {
-        return kExitFailed;
+    CliDocument d(args);
+    if (!CheckReadable(path) || !d.doc.OnOpenDocument(path)) {
+        return d.Failed();
     }
-    SecretText password;
-    std::string error;
-    if (!passwords.New(password, error)) {
-        PrintError(error);
-        return kExitFailed;
-    }
-    return Save(path, KeyFromPassword(password.text), doc.folders, doc.load.columnLayout)
-               ? kExitOk
-               : kExitFailed;
+    // Save As asks for a new password whatever RememberPass says.
+    return d.doc.SaveAs(path) ? kExitOk : d.Failed();
 }
 
 // ---- report

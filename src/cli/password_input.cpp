@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <utility>
 
 #include "store/messages.h"
 #include "store/text_codec.h"
@@ -166,31 +167,49 @@ bool PasswordReader::Current(SecretText& out, std::string& error) {
     return true;
 }
 
-bool PasswordReader::New(SecretText& out, std::string& error) {
-    if (!Line("New password: ", out, error)) {
+bool CliPasswordPrompt::AskPassword(const std::string&, SecretText& password) {
+    error_.clear();
+    if (std::exchange(askedCurrent_, true)) {
         return false;
     }
-    if (out.text.empty()) {
-        error = msg::kEmptyPassword;
+    return reader_.Line("Password: ", password, error_);
+}
+
+bool CliPasswordPrompt::AskNewPassword(SecretText& password, SecretText& confirmation) {
+    if (std::exchange(askedNew_, true)) {
+        error_.clear();
         return false;
     }
-    if (CharacterCount(std::string_view(out.text)) > kMaxNewPasswordChars) {
-        error = "zelvant-cli: the password is too long; a password has at most " +
-                std::to_string(kMaxNewPasswordChars) + " characters";
+    if (haveAhead_) {
+        password.text = ahead_.text;
+        confirmation.text = aheadConfirmation_.text;
+        return aheadOk_;
+    }
+    return ReadNew(password, confirmation);
+}
+
+void CliPasswordPrompt::ReadNewPasswordAhead() {
+    if (!haveAhead_) {
+        aheadOk_ = ReadNew(ahead_, aheadConfirmation_);
+        haveAhead_ = true;
+    }
+}
+
+bool CliPasswordPrompt::ReadNew(SecretText& password, SecretText& confirmation) {
+    error_.clear();
+    if (!reader_.Line("New password: ", password, error_)) {
         return false;
     }
-    if (fromStdin_) {
+    if (CharacterCount(std::string_view(password.text)) > kMaxNewPasswordChars) {
+        error_ = "zelvant-cli: the password is too long; a password has at most " +
+                 std::to_string(kMaxNewPasswordChars) + " characters";
+        return false;
+    }
+    if (reader_.FromStdin() || password.text.empty()) {
+        confirmation.text = password.text;
         return true;
     }
-    SecretText again;
-    if (!Line("Confirm password: ", again, error)) {
-        return false;
-    }
-    if (again.text != out.text) {
-        error = msg::kPasswordMismatch;
-        return false;
-    }
-    return true;
+    return reader_.Line("Confirm password: ", confirmation, error_);
 }
 
 FileKey KeyFromPassword(const WipedString& typed) {

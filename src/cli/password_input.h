@@ -5,6 +5,7 @@
 
 #include "store/file_cipher.h"
 #include "store/secure.h"
+#include "store/zelvant_doc.h"
 
 namespace zelvant::cli {
 
@@ -17,13 +18,41 @@ class PasswordReader {
 
     // The password of an existing file. False with a message when none could be had.
     bool Current(SecretText& out, std::string& error);
-    // A new password: typed twice on a terminal, one line from standard input.
-    bool New(SecretText& out, std::string& error);
+
+    // One line as typed, empty or not.
+    bool Line(const char* prompt, SecretText& out, std::string& error);
+    bool FromStdin() const { return fromStdin_; }
 
   private:
-    bool Line(const char* prompt, SecretText& out, std::string& error);
-
     bool fromStdin_;
+};
+
+// The document's password prompts on a terminal or standard input. Where the program's dialog
+// would stay open after a refused entry, the command gives up instead: one attempt each.
+class CliPasswordPrompt : public IPasswordPrompt {
+  public:
+    explicit CliPasswordPrompt(PasswordReader& reader) : reader_(reader) {}
+
+    bool AskPassword(const std::string& caption, SecretText& password) override;
+    bool AskNewPassword(SecretText& password, SecretText& confirmation) override;
+
+    // Reads the new password's line now, for when standard input carries more after it.
+    void ReadNewPasswordAhead();
+
+    // Why the last prompt gave up, when it was not a refused entry already reported.
+    const std::string& Error() const { return error_; }
+
+  private:
+    bool ReadNew(SecretText& password, SecretText& confirmation);
+
+    PasswordReader& reader_;
+    bool askedCurrent_ = false;
+    bool askedNew_ = false;
+    bool haveAhead_ = false;
+    bool aheadOk_ = false;
+    SecretText ahead_;
+    SecretText aheadConfirmation_;
+    std::string error_;
 };
 
 // The key of a typed password, by the program's rule for password bytes.

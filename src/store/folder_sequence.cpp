@@ -158,6 +158,14 @@ void CFolderSequence::Clear() {
     rememberedKey_.Clear();
 }
 
+void CFolderSequence::TakeFolders(CFolderSequence& other) {
+    const FileKey key = rememberedKey_;
+    Clear();
+    rememberedKey_ = key;
+    folders_ = std::move(other.folders_);
+    other.folders_.clear();
+}
+
 namespace {
 
 std::vector<std::vector<FolderIndex>> SortedChildren(const CFolderSequence& folders) {

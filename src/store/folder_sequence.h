@@ -59,6 +59,10 @@ class CFolderSequence {
     // Removes every folder with its records, last first, and forgets the remembered key.
     void Clear();
 
+    // Replaces this sequence's folders with those of `other`, which is left empty. The
+    // remembered key stays: the document is the same, only its contents change.
+    void TakeFolders(CFolderSequence& other);
+
     // The key of the open file, kept so later saves need not ask for the password.
     FileKey& RememberedKey() { return rememberedKey_; }
     const FileKey& RememberedKey() const { return rememberedKey_; }

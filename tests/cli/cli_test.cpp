@@ -43,12 +43,21 @@ void Spit(const fs::path& path, std::string_view text) {
 
 class CliTest : public ::testing::Test {
   protected:
+    // Each test has its own settings store, so the user's own settings never change a result.
     void SetUp() override {
         std::string tmpl = (fs::temp_directory_path() / "zelvant-cli-XXXXXX").string();
         ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
         dir = tmpl;
+        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override {
+        ::unsetenv("XDG_CONFIG_HOME");
+        fs::remove_all(dir);
+    }
+    void StoreSettings(std::string_view lines) {
+        fs::create_directories(dir / "Quillmere");
+        Spit(dir / "Quillmere" / "Zelvant.conf", "[Settings]\n" + std::string(lines));
+    }
 
     // Runs the tool in the temporary folder with `input` on standard input.
     Result Run(std::vector<std::string> args, std::string_view input = "") {
@@ -106,6 +115,29 @@ TEST_F(CliTest, CreateWritesAnEmptyPrivateFileAndRefusesToOverwrite) {
     EXPECT_EQ(Run({"info", "v.zvd", "--password-stdin"}, "pw\n").status, 0);
     EXPECT_EQ(Run({"create", "v.zvd", "--force", "--password-stdin"}, "other\n").status, 0);
     EXPECT_EQ(Run({"info", "v.zvd", "--password-stdin"}, "other\n").status, 0);
+}
+
+// Writing commands save as the desktop program does, with its stored settings.
+TEST_F(CliTest, WritesHonourAlwaysBackupAndRememberPass) {
+    ASSERT_EQ(ImportSample().status, 0);
+    const std::string before = Slurp(dir / "s.zvd");
+    StoreSettings("AlwaysBackup=1\n");
+    ASSERT_EQ(Run({"import", "s.zvd", "e.json", "--password-stdin"}, "correct horse\n").status,
+              1);  // no such JSON file: nothing happens
+    Spit(dir / "e.json", R"({"format": "zelvant-json", "version": 1, "folders": [{"name": "X"}]})");
+    ASSERT_EQ(Run({"import", "s.zvd", "e.json", "--password-stdin"}, "correct horse\n").status, 0);
+    EXPECT_EQ(Slurp(dir / "s.zvb"), before);
+    EXPECT_EQ(fs::status(dir / "s.zvb").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_NE(Slurp(dir / "s.zvd"), before);
+
+    // Without RememberPass every save asks for a new password, as the program's dialogs do.
+    StoreSettings("RememberPass=0\n");
+    const Result asked =
+        Run({"import", "s.zvd", "e.json", "--password-stdin"}, "correct horse\nfresh\n");
+    EXPECT_EQ(asked.status, 0) << asked.err;
+    EXPECT_EQ(Run({"info", "s.zvd", "--password-stdin"}, "fresh\n").status, 0);
+    EXPECT_EQ(Run({"info", "s.zvd", "--password-stdin"}, "correct horse\n").err, kBadFile);
 }
 
 TEST_F(CliTest, NewPasswordsAreChecked) {
@@ -365,14 +397,6 @@ namespace {
 // Reports read the print flags the desktop program stored; each test gets its own settings.
 class ReportCliTest : public CliTest {
   protected:
-    void SetUp() override {
-        CliTest::SetUp();
-        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("XDG_CONFIG_HOME");
-        CliTest::TearDown();
-    }
     Result Report(std::vector<std::string> extra) {
         std::vector<std::string> args = {"report", kSamples + "sample-v101.zvd",
                                          "--password-stdin"};
