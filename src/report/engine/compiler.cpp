@@ -42,10 +42,9 @@ class CCompiler {
                 return Error(firstLine, "expected ) on parameter list");
             }
         }
-        if (!IsSym(kSemicolon)) {
-            return Error(LineHere(), "statement end expected");
+        if (!Expect(kSemicolon, LineHere(), "statement end expected")) {
+            return false;
         }
-        ++pos_;
         const CSlot body = Statements();
         if (failed_) {
             return false;
@@ -56,14 +55,12 @@ class CCompiler {
         if (AtEnd()) {
             return Error(firstLine, "missing endtmpl");
         }
-        if (!IsSym(kEndTmpl)) {
-            return Error(LineHere(), "unrecognized statement");
+        if (!Expect(kEndTmpl, LineHere(), "unrecognized statement")) {
+            return false;
         }
-        ++pos_;
-        if (!IsSym(kSemicolon)) {
-            return Error(LineHere(), "statement end expected");
+        if (!Expect(kSemicolon, LineHere(), "statement end expected")) {
+            return false;
         }
-        ++pos_;
         code_.root = body;
         return true;
     }
@@ -80,6 +77,15 @@ class CCompiler {
     unsigned LineHere() const { return AtEnd() ? toks_.back().line : toks_[pos_].line; }
     std::string_view TokenText(const CToken& t) const {
         return std::string_view(code_.pool).substr(t.pos, t.len);
+    }
+
+    // Takes the symbol when it stands next; otherwise records the error.
+    bool Expect(int sym, unsigned line, const char* message) {
+        if (!IsSym(sym)) {
+            return Error(line, message);
+        }
+        ++pos_;
+        return true;
     }
 
     bool Error(unsigned line, const char* message) {
@@ -139,11 +145,9 @@ class CCompiler {
             if (failed_ || st.IsEmpty()) {
                 break;
             }
-            if (!IsSym(kSemicolon)) {
-                Error(LineHere(), "statement end expected");
+            if (!Expect(kSemicolon, LineHere(), "statement end expected")) {
                 break;
             }
-            ++pos_;
             Append(head, tail, kSemicolon, st);
         }
         return failed_ ? CSlot{} : head;
@@ -198,11 +202,9 @@ class CCompiler {
             case kSys: {
                 const bool tmpl = t.sym == kTmpl;
                 ++pos_;
-                if (!IsSym(kDot)) {
-                    Error(line, tmpl ? "tmpl lacks ." : "sys lacks .");
+                if (!Expect(kDot, line, tmpl ? "tmpl lacks ." : "sys lacks .")) {
                     return {};
                 }
-                ++pos_;
                 const CSlot call = Call();
                 if (failed_) {
                     return {};
@@ -226,11 +228,9 @@ class CCompiler {
                 return Node(t.sym, CSlot{}, CSlot{});
             case kExecute: {
                 ++pos_;
-                if (!IsSym(kLeftParen)) {
-                    Error(line, "execute lacks (");
+                if (!Expect(kLeftParen, line, "execute lacks (")) {
                     return {};
                 }
-                ++pos_;
                 const CSlot e2 = Expression();
                 if (failed_) {
                     return {};
@@ -239,11 +239,9 @@ class CCompiler {
                     Error(line, "execute: invalid expression");
                     return {};
                 }
-                if (!IsSym(kRightParen)) {
-                    Error(line, "execute lacks )");
+                if (!Expect(kRightParen, line, "execute lacks )")) {
                     return {};
                 }
-                ++pos_;
                 return Node(kExecute, CSlot{}, e2);
             }
             default:
@@ -257,10 +255,9 @@ class CCompiler {
         if (AtEnd()) {
             return Error(line, missing);
         }
-        if (!IsSym(keyword)) {
-            return Error(LineHere(), "unrecognized statement");
+        if (!Expect(keyword, LineHere(), "unrecognized statement")) {
+            return false;
         }
-        ++pos_;
         return true;
     }
 
@@ -284,11 +281,9 @@ class CCompiler {
             if (IsSym(kElse)) {
                 const unsigned elseLine = LineHere();
                 ++pos_;
-                if (!IsSym(kSemicolon)) {
-                    Error(elseLine, "statement end expected");
+                if (!Expect(kSemicolon, elseLine, "statement end expected")) {
                     return {};
                 }
-                ++pos_;
                 const CSlot chain = Statements();
                 if (failed_) {
                     return {};
@@ -336,11 +331,9 @@ class CCompiler {
             Error(line, lacks);
             return {};
         }
-        if (!IsSym(kSemicolon)) {
-            Error(line, "statement end expected");
+        if (!Expect(kSemicolon, line, "statement end expected")) {
             return {};
         }
-        ++pos_;
         const CSlot chain = Statements();
         if (failed_) {
             return {};
@@ -387,11 +380,9 @@ class CCompiler {
                 return {};
             }
         }
-        if (!IsSym(kSemicolon)) {
-            Error(line, "while lacks iterator statement");
+        if (!Expect(kSemicolon, line, "while lacks iterator statement")) {
             return {};
         }
-        ++pos_;
         CSlot body = Statements();
         if (failed_ || !Close(kEndWhile, line, "while lacks endwhile")) {
             return {};
@@ -424,11 +415,9 @@ class CCompiler {
             Error(line, "setoutput lacks name");
             return {};
         }
-        if (!IsSym(kSemicolon)) {
-            Error(line, "statement end expected");
+        if (!Expect(kSemicolon, line, "statement end expected")) {
             return {};
         }
-        ++pos_;
         const CSlot body = Statements();
         if (failed_ || !Close(kEndSetOutput, line, "setoutput lacks endsetoutput")) {
             return {};
@@ -636,11 +625,9 @@ class CCompiler {
                     Error(LineHere(), "invalid expression");
                     return {};
                 }
-                if (!IsSym(kRightParen)) {
-                    Error(line, "expected ) on expression");
+                if (!Expect(kRightParen, line, "expected ) on expression")) {
                     return {};
                 }
-                ++pos_;
                 return e;
             }
             case kSubstr:
@@ -649,11 +636,9 @@ class CCompiler {
                 return Env(line);
             case kParam: {
                 ++pos_;
-                if (!IsSym(kLeftBracket)) {
-                    Error(line, "expected [ after param");
+                if (!Expect(kLeftBracket, line, "expected [ after param")) {
                     return {};
                 }
-                ++pos_;
                 const CSlot e = Expression();
                 if (failed_) {
                     return {};
@@ -662,11 +647,9 @@ class CCompiler {
                     Error(LineHere(), "invalid param expression");
                     return {};
                 }
-                if (!IsSym(kRightBracket)) {
-                    Error(line, "expected ] on param expression");
+                if (!Expect(kRightBracket, line, "expected ] on param expression")) {
                     return {};
                 }
-                ++pos_;
                 return Node(kParam, CSlot{}, e);
             }
             default:
@@ -676,11 +659,9 @@ class CCompiler {
 
     CSlot Substr(unsigned line) {
         ++pos_;
-        if (!IsSym(kLeftParen)) {
-            Error(LineHere(), "expected ( after substr");
+        if (!Expect(kLeftParen, LineHere(), "expected ( after substr")) {
             return {};
         }
-        ++pos_;
         CSlot parts[3];
         const char* missing[3] = {"invalid string expression", "invalid expression",
                                   "invalid expression"};
@@ -696,18 +677,14 @@ class CCompiler {
                 return {};
             }
             if (i < 2) {
-                if (!IsSym(kComma)) {
-                    Error(LineHere(), separator[i]);
+                if (!Expect(kComma, LineHere(), separator[i])) {
                     return {};
                 }
-                ++pos_;
             }
         }
-        if (!IsSym(kRightParen)) {
-            Error(line, "expected ) after substr");
+        if (!Expect(kRightParen, line, "expected ) after substr")) {
             return {};
         }
-        ++pos_;
         return Node(kSubstr, parts[0], Node(kComma, parts[1], parts[2]));
     }
 
