@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "doc_test_support.h"
 #include "store/data_file.h"
 #include "store/file_codec.h"
 
@@ -258,28 +259,13 @@ TEST(DataFileCorruptionTest, NonPositiveCountsReadNothingAndTrailingBytesAreIgno
 class DataFileDiskTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("zelvant-test-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         folders_.AddChildFolder("Bank", kTopLevel);
         folders_.FolderAt(0)->AppendRecord()->SetText(RecordField::Password, "hunter2");
     }
-    void TearDown() override {
-        fs::permissions(dir_, fs::perms::owner_all);
-        fs::remove_all(dir_);
-    }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) {
-            names.push_back(e.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Entries() const { return scratch_.Entries(); }
 
-    fs::path dir_;
+    testing::ScratchFolder scratch_;
+    const fs::path& dir_ = scratch_.Path();
     CFolderSequence folders_;
     CMessageLog log_;
     FileKey key_ = MakeFileKey("pw");

@@ -63,26 +63,43 @@ inline void AppendTopLevel(CFolderSequence& folders, const std::string& name) {
     folder->SetParent(kTopLevel);
 }
 
-class DocFixture : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("zelvant-doc-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+// A fresh folder for each test, named after it, removed afterwards.
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        path_ = fs::temp_directory_path() /
+                ("zelvant-test-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(path_);
+        fs::create_directories(path_);
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, ec);  // a test may have locked it
+        fs::remove_all(path_, ec);
+    }
 
-    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+    const fs::path& Path() const { return path_; }
+    // The names in the folder, sorted.
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) {
+        for (const auto& e : fs::directory_iterator(path_)) {
             names.push_back(e.path().filename().string());
         }
         std::sort(names.begin(), names.end());
         return names;
     }
+
+  private:
+    fs::path path_;
+};
+
+class DocFixture : public ::testing::Test {
+  protected:
+    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+    std::vector<std::string> Entries() const { return scratch_.Entries(); }
     void AddFolder(const std::string& name) {
         AppendTopLevel(folders_, name);
         doc_.SetModifiedFlag();
@@ -111,7 +128,8 @@ class DocFixture : public ::testing::Test {
         return names;
     }
 
-    fs::path dir_;
+    ScratchFolder scratch_;
+    const fs::path& dir_ = scratch_.Path();
     CFolderSequence folders_;
     ScriptedPrompt prompt_;
     CMessageLog log_;
