@@ -34,32 +34,37 @@ struct CWorkingCopy {
 };
 
 // Statements run from an explicit work stack, so that neither nested template calls nor nested
-// blocks consume native stack. The entry on top is what runs next.
+// blocks consume native stack. The entry on top is what runs next. Entries are pushed for every
+// block that runs, so they stay small: what only some kinds need lives in side stacks.
 struct CTask {
-    enum class Kind { Chain, While, Invocation, SetOutput, Execute };
-    enum class Phase { Start, Test, AfterBody, AfterIterator };
+    enum class Kind : std::uint8_t { Chain, While, Invocation, SetOutput, Execute };
+    enum class Phase : std::uint8_t { Start, Test, AfterBody, AfterIterator };
 
     Kind kind = Kind::Chain;
-    const CCode* code = nullptr;
-    // Chain: the next link; iterator-only mode runs just the iterator element.
-    CSlot link;
+    Phase phase = Phase::Start;
+    // Chain: iterator-only mode runs just the iterator element.
     bool iteratorOnly = false;
     // While
-    const CSyntaxNode* node = nullptr;
     std::int32_t remaining = 0;
-    Phase phase = Phase::Start;
-    // Invocation: the caller's state, restored on return.
-    const CTemplate* savedTemplate = nullptr;
-    std::size_t savedFrameBase = 0;
-    std::size_t savedVarBase = 0;
-    std::size_t savedArgCount = 0;
-    std::int32_t savedLoopLimit = 0;
-    bool savedInsideExecute = false;
-    // SetOutput
+    // Invocation: set once the callee's chain was pushed.
+    const CCode* code = nullptr;
+    // Chain: the next link, none at the end. While: the loop.
+    const CSyntaxNode* node = nullptr;
+};
+
+// The caller's state, restored when an invocation returns.
+struct CSavedFrame {
+    const CTemplate* tmpl = nullptr;
+    std::size_t frameBase = 0;
+    std::size_t varBase = 0;
+    std::size_t argCount = 0;
+    std::int32_t loopLimit = 0;
+    bool insideExecute = false;
+};
+
+struct CRedirect {
     std::unique_ptr<COutputStream> stream;
-    COutputStream* savedOutput = nullptr;
-    // Execute: the compiled text lives as long as it runs.
-    std::unique_ptr<CCode> compiled;
+    COutputStream* saved = nullptr;
 };
 
 bool IsWrittenStatement(const CSlot& s) {
@@ -115,24 +120,22 @@ class CRunContext {
     CStackSlot& Variable(const CSlot& v) { return Target(varBase_ + v.pos); }
 
     void PushChain(const CCode& code, const CSlot& chain, bool iteratorOnly = false) {
-        CTask t;
-        t.kind = CTask::Kind::Chain;
-        t.code = &code;
-        t.link = chain;
+        CTask& t = work_.emplace_back();
         t.iteratorOnly = iteratorOnly;
-        work_.push_back(std::move(t));
+        t.code = &code;
+        t.node = chain.IsNode() ? chain.node : nullptr;
     }
 
     void Advance() {
         CTask& t = work_.back();
         switch (t.kind) {
             case CTask::Kind::Chain: {
-                if (status_ != Status::None || !t.link.IsNode()) {
+                if (status_ != Status::None || t.node == nullptr) {
                     work_.pop_back();
                     return;
                 }
-                const CSyntaxNode* link = t.link.node;
-                t.link = link->first;
+                const CSyntaxNode* link = t.node;
+                t.node = link->first.IsNode() ? link->first.node : nullptr;
                 const CSlot& st = link->second;
                 if (t.iteratorOnly && !(st.IsNode() && st.node->kind == kIterator)) {
                     return;
@@ -147,14 +150,16 @@ class CRunContext {
                 Return();
                 return;
             case CTask::Kind::SetOutput:
-                out_ = t.savedOutput;
-                work_.pop_back();  // destroys the stream
+                out_ = redirects_.back().saved;
+                redirects_.pop_back();  // destroys the stream
+                work_.pop_back();
                 return;
             case CTask::Kind::Execute:
                 insideExecute_ = false;
                 if (status_ == Status::Return) {
                     status_ = Status::None;
                 }
+                compiled_.pop_back();
                 work_.pop_back();
                 return;
         }
@@ -179,11 +184,10 @@ class CRunContext {
                 Else(code, n);
                 return;
             case kWhile: {
-                CTask t;
+                CTask& t = work_.emplace_back();
                 t.kind = CTask::Kind::While;
                 t.code = &code;
                 t.node = n;
-                work_.push_back(std::move(t));
                 return;
             }
             case kIterator:
@@ -356,19 +360,13 @@ class CRunContext {
             return;
         }
         ++depth_;
-        CTask t;
-        t.kind = CTask::Kind::Invocation;
-        t.savedTemplate = current_;
-        t.savedFrameBase = frameBase_;
-        t.savedVarBase = varBase_;
-        t.savedArgCount = argCount_;
-        t.savedLoopLimit = loopLimit_;
-        t.savedInsideExecute = insideExecute_;
+        frames_.push_back(
+            CSavedFrame{current_, frameBase_, varBase_, argCount_, loopLimit_, insideExecute_});
+        work_.emplace_back().kind = CTask::Kind::Invocation;
         insideExecute_ = false;
         current_ = &tmpl;
         frameBase_ = base;
         argCount_ = stack_.size() - base;
-        work_.push_back(std::move(t));
         if (argCount_ < tmpl.ParamCount()) {
             Write(" template " + tmpl.Name() + " call missing params ");
             return;  // the invocation entry on top returns at once
@@ -389,14 +387,16 @@ class CRunContext {
                 copies_.pop_back();
             }
         }
-        argCount_ = t.savedArgCount;
-        loopLimit_ = t.savedLoopLimit;
-        insideExecute_ = t.savedInsideExecute;
+        const CSavedFrame& saved = frames_.back();
+        argCount_ = saved.argCount;
+        loopLimit_ = saved.loopLimit;
+        insideExecute_ = saved.insideExecute;
         --depth_;
         stack_.resize(frameBase_);
-        frameBase_ = t.savedFrameBase;
-        varBase_ = t.savedVarBase;
-        current_ = t.savedTemplate;
+        frameBase_ = saved.frameBase;
+        varBase_ = saved.varBase;
+        current_ = saved.tmpl;
+        frames_.pop_back();
         work_.pop_back();
     }
 
@@ -460,12 +460,10 @@ class CRunContext {
             Write(" output \"" + std::string(name) + "\" not known ");
             return;
         }
-        CTask t;
-        t.kind = CTask::Kind::SetOutput;
-        t.savedOutput = out_;
-        out_ = stream.get();
-        t.stream = std::move(stream);
-        work_.push_back(std::move(t));
+        COutputStream* next = stream.get();
+        redirects_.push_back(CRedirect{std::move(stream), out_});
+        out_ = next;
+        work_.emplace_back().kind = CTask::Kind::SetOutput;
         PushChain(code, n->first);
     }
 
@@ -521,11 +519,9 @@ class CRunContext {
         }
         stack_.resize(std::max(stack_.size(), varBase_ + copy.vars.size()));
         insideExecute_ = true;
-        CTask t;
-        t.kind = CTask::Kind::Execute;
-        t.compiled = std::move(compiled);
-        const CCode& body = *t.compiled;
-        work_.push_back(std::move(t));
+        const CCode& body = *compiled;
+        compiled_.push_back(std::move(compiled));
+        work_.emplace_back().kind = CTask::Kind::Execute;
         PushChain(body, body.root);
     }
 
@@ -669,6 +665,10 @@ class CRunContext {
     std::vector<CStackSlot> stack_;
     std::vector<CValue> args_;
     std::vector<CTask> work_;
+    std::vector<CSavedFrame> frames_;
+    std::vector<CRedirect> redirects_;
+    // What `execute` compiled, while it runs.
+    std::vector<std::unique_ptr<CCode>> compiled_;
     std::vector<CWorkingCopy> copies_;
     const CTemplate* current_ = nullptr;
     std::size_t frameBase_ = 0;
