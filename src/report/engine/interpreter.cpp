@@ -430,6 +430,12 @@ class CRunContext {
       public:
         ArgumentFrame(CRunContext& run, const CCode& code, const CSyntaxNode& call)
             : args_(run.args_), base_(run.args_.size()) {
+            // A lone variable is passed where it lives: nothing runs while the callee reads it.
+            const CSlot& first = call.second;
+            if (first.IsNode() && !first.node->first.IsNode() && first.node->second.IsVar()) {
+                single_ = &run.Variable(first.node->second).value;
+                return;
+            }
             for (CSlot link = call.second; link.IsNode(); link = link.node->first) {
                 CValue v = run.Eval(code, link.node->second);
                 args_.push_back(std::move(v));
@@ -439,12 +445,16 @@ class CRunContext {
         ArgumentFrame& operator=(const ArgumentFrame&) = delete;
         ~ArgumentFrame() { args_.resize(base_); }
         std::span<const CValue> Values() const {
+            if (single_ != nullptr) {
+                return std::span<const CValue>(single_, 1);
+            }
             return std::span<const CValue>(args_).subspan(base_);
         }
 
       private:
         std::vector<CValue>& args_;
         std::size_t base_;
+        const CValue* single_ = nullptr;
     };
 
     void SetOutput(const CCode& code, const CSyntaxNode* n) {
@@ -525,6 +535,16 @@ class CRunContext {
         PushChain(body, body.root);
     }
 
+    // A variable's own value, or the value evaluated into `scratch`; good until the next
+    // evaluation.
+    const CValue& Peek(const CCode& code, const CSlot& s, CValue& scratch) {
+        if (s.IsVar()) {
+            return Variable(s).value;
+        }
+        scratch = Eval(code, s);
+        return scratch;
+    }
+
     // Expressions recurse natively; the compiler bounds their depth.
     CValue Eval(const CCode& code, const CSlot& s) {
         switch (s.kind) {
@@ -579,8 +599,13 @@ class CRunContext {
             case kLess:
             case kGreater:
             case kEqual: {
-                const CValue right = Eval(code, n.second);
-                const CValue left = Eval(code, n.first);
+                // The right operand runs first; a variable on the right is only read in place
+                // when the left side cannot change it.
+                CValue rightScratch;
+                CValue leftScratch;
+                const CValue& right = n.first.IsNode() ? (rightScratch = Eval(code, n.second))
+                                                       : Peek(code, n.second, rightScratch);
+                const CValue& left = Peek(code, n.first, leftScratch);
                 if (n.kind == kConcat) {
                     return Concatenate(left, right);
                 }
