@@ -105,6 +105,60 @@ const NameEntry* FindNameCached(std::string_view name) {
     return slot.entry;
 }
 
+// Bytes that HTML escaping looks at twice.
+constexpr std::array<bool, 256> kHtmlSpecial = [] {
+    std::array<bool, 256> t{};
+    for (unsigned char c : std::string_view("&<>\"'\r")) {
+        t[c] = true;
+    }
+    return t;
+}();
+
+// Hands the escaped text to `sink` in pieces: runs of plain bytes and entities.
+template <class Sink>
+void EscapeHtml(std::string_view text, Sink&& sink) {
+    std::size_t run = 0;  // start of the bytes not yet handed on
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!kHtmlSpecial[static_cast<unsigned char>(text[i])]) {
+            continue;
+        }
+        std::string_view entity;
+        switch (text[i]) {
+            case '&':
+                entity = "&amp;";
+                break;
+            case '<':
+                entity = "&lt;";
+                break;
+            case '>':
+                entity = "&gt;";
+                break;
+            case '"':
+                entity = "&quot;";
+                break;
+            case '\'':
+                entity = "&#39;";
+                break;
+            default:
+                // CR LF is one line break; renderers that honour both would show two.
+                if (i + 1 < text.size() && text[i + 1] == '\n') {
+                    break;  // dropped: the entity stays empty
+                }
+                continue;
+        }
+        if (i > run) {
+            sink(text.substr(run, i - run));
+        }
+        if (!entity.empty()) {
+            sink(entity);
+        }
+        run = i + 1;
+    }
+    if (run < text.size()) {
+        sink(text.substr(run));
+    }
+}
+
 }  // namespace
 
 void CReportCursor::Reset(const CFolderSequence& folders, std::string templateName) {
@@ -181,6 +235,20 @@ void CReportEnvironment::Run(std::string_view name, COutputStream& out,
     if (name == "output") {
         WriteText(out, "output only");
         return;
+    }
+    // Escaped text goes straight to the page rather than through a value of its own.
+    if (!args.empty()) {
+        if (const NameEntry* entry = FindNameCached(name);
+            entry != nullptr && entry->kind == NameKind::Html) {
+            const CValue& arg = args[0];
+            const auto write = [&out](std::string_view part) { WriteText(out, part); };
+            if (arg.IsString()) {
+                EscapeHtml(arg.StringValue(), write);
+            } else {
+                EscapeHtml(arg.ToText(), write);
+            }
+            return;
+        }
     }
     const CValue v = Value(name, out, args);
     if (v.IsString()) {
@@ -274,39 +342,7 @@ CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
 std::string HtmlEscape(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 16);
-    std::size_t run = 0;  // start of the bytes not yet copied
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::string_view entity;
-        switch (text[i]) {
-            case '&':
-                entity = "&amp;";
-                break;
-            case '<':
-                entity = "&lt;";
-                break;
-            case '>':
-                entity = "&gt;";
-                break;
-            case '"':
-                entity = "&quot;";
-                break;
-            case '\'':
-                entity = "&#39;";
-                break;
-            case '\r':
-                // CR LF is one line break; renderers that honour both would show two.
-                if (i + 1 < text.size() && text[i + 1] == '\n') {
-                    break;  // dropped: the entity stays empty
-                }
-                continue;
-            default:
-                continue;
-        }
-        out.append(text.substr(run, i - run));
-        out.append(entity);
-        run = i + 1;
-    }
-    out.append(text.substr(run));
+    EscapeHtml(text, [&out](std::string_view part) { out.append(part); });
     return out;
 }
 
