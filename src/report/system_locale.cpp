@@ -7,6 +7,7 @@
 #include <QTime>
 
 #include <unordered_map>
+#include <vector>
 
 #include "report/date_format.h"
 #include "report/stored_print_flags.h"
@@ -65,11 +66,28 @@ class CSystemDateFormatter : public IDateFormatter {
 
     std::string Time(const CivilDateTime& when) const override {
         const int key = (when.hour * 60 + when.minute) * 60 + when.second;
-        return Remember(times_, key, [&] {
+        const auto make = [&] {
             const QTime time(when.hour, when.minute, when.second);
             return time.isValid() ? locale_.toString(time, timeFormat_).toStdString()
                                   : std::string();
-        });
+        };
+        // Times of day spread over the whole day: a table indexed by the second is far kinder
+        // to the caches than a hash of that many entries.
+        const bool inDay = when.hour >= 0 && when.hour < 24 && when.minute >= 0 &&
+                           when.minute < 60 && when.second >= 0 && when.second < 60;
+        if (!inDay) {
+            return Remember(times_, key, make);
+        }
+        if (dayTimes_.empty()) {
+            dayTimes_.resize(kSecondsPerDay);
+            dayTimeKnown_.resize(kSecondsPerDay);
+        }
+        const auto index = static_cast<std::size_t>(key);
+        if (!dayTimeKnown_[index]) {
+            dayTimes_[index] = make();
+            dayTimeKnown_[index] = true;
+        }
+        return dayTimes_[index];
     }
 
   private:
@@ -90,6 +108,9 @@ class CSystemDateFormatter : public IDateFormatter {
     QString timeFormat_;
     mutable Cache dates_;
     mutable Cache times_;
+    static constexpr std::size_t kSecondsPerDay = 24 * 60 * 60;
+    mutable std::vector<std::string> dayTimes_;
+    mutable std::vector<bool> dayTimeKnown_;
 };
 
 }  // namespace
