@@ -148,6 +148,10 @@ bool IsValidUtf8(std::string_view bytes) {
             }
             i += 8;
         }
+        // The short tail of a text is mostly ASCII too; only other bytes need decoding.
+        while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+        }
         if (i < bytes.size() && !DecodeUtf8(bytes, i)) {
             return false;
         }

@@ -18,6 +18,14 @@ TEST(TextCodecTest, Utf8ValidationIsStrict) {
     EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // cut short
 }
 
+TEST(TextCodecTest, Utf8ValidationFindsBadBytesAfterLongAsciiRuns) {
+    EXPECT_TRUE(IsValidUtf8("abcdefghijk"));
+    EXPECT_TRUE(IsValidUtf8("abcdefghij\xC3\xBCkl"));
+    EXPECT_FALSE(IsValidUtf8("abcdefghij\xFCkl"));
+    EXPECT_FALSE(IsValidUtf8("abcdefghijklmno\xE2\x82"));
+    EXPECT_FALSE(IsValidUtf8("abcdefgh\xC3\xBCijklmnopq\x80"));
+}
+
 TEST(TextCodecTest, Windows1252DecodesEveryByteReversibly) {
     std::string all;
     for (int b = 1; b < 256; ++b) {
