@@ -23,10 +23,19 @@ constexpr std::array<PrintFlagInfo, kPrintFlagCount> kFlags = {{
     {RF::Notes, "Notes", "printnotes", "titlenotes"},
 }};
 
+// Reports ask for flags once per field of every record: a table by field, not a search.
+constexpr std::array<int, kRecordFieldCount> kSlotOfField = [] {
+    std::array<int, kRecordFieldCount> t{};
+    t.fill(-1);
+    for (std::size_t i = 0; i < kFlags.size(); ++i) {
+        t[static_cast<std::size_t>(kFlags[i].field)] = static_cast<int>(i);
+    }
+    return t;
+}();
+
 int SlotOf(RecordField field) {
-    const auto it = std::find_if(kFlags.begin(), kFlags.end(),
-                                 [&](const PrintFlagInfo& i) { return i.field == field; });
-    return it == kFlags.end() ? -1 : static_cast<int>(it - kFlags.begin());
+    const auto index = static_cast<std::size_t>(field);
+    return index < kSlotOfField.size() ? kSlotOfField[index] : -1;
 }
 
 bool SameNoCase(std::string_view a, std::string_view b) {
