@@ -122,14 +122,19 @@ class CLexer {
         if (discard || end == start) {
             return;
         }
-        CToken tok;
-        tok.kind = CToken::Kind::Text;
-        tok.line = startLine;
-        tok.pos = static_cast<std::uint32_t>(pool_.size());
-        tok.len = static_cast<std::uint32_t>(end - start);
-        pool_.append(t_.substr(start, end - start));
-        tokens_.push_back(tok);
+        PushPooled(CToken::Kind::Text, startLine, t_.substr(start, end - start));
         PushSymbol(kSemicolon, line_);
+    }
+
+    // A token whose text lives in the pool.
+    void PushPooled(CToken::Kind kind, unsigned line, std::string_view text) {
+        CToken tok;
+        tok.kind = kind;
+        tok.line = line;
+        tok.pos = static_cast<std::uint32_t>(pool_.size());
+        tok.len = static_cast<std::uint32_t>(text.size());
+        pool_.append(text);
+        tokens_.push_back(tok);
     }
 
     void PushSymbol(std::uint8_t sym, unsigned line) {
@@ -228,13 +233,7 @@ class CLexer {
                 return;
             }
         }
-        CToken tok;
-        tok.kind = CToken::Kind::Ident;
-        tok.line = line_;
-        tok.pos = static_cast<std::uint32_t>(pool_.size());
-        tok.len = static_cast<std::uint32_t>(name.size());
-        pool_.append(name);
-        tokens_.push_back(tok);
+        PushPooled(CToken::Kind::Ident, line_, name);
     }
 
     bool String() {
@@ -279,13 +278,7 @@ class CLexer {
                 value.push_back(c);
             }
         }
-        CToken tok;
-        tok.kind = CToken::Kind::String;
-        tok.line = startLine;
-        tok.pos = static_cast<std::uint32_t>(pool_.size());
-        tok.len = static_cast<std::uint32_t>(value.size());
-        pool_.append(value);
-        tokens_.push_back(tok);
+        PushPooled(CToken::Kind::String, startLine, value);
         return true;
     }
 
