@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QList>
 #include <QListWidget>
+#include <QPointer>
 #include <QString>
 #include <QTreeView>
 #include <cstdint>
@@ -24,16 +25,18 @@ enum ColumnFormat : std::uint32_t {
     kFormatLeft = 0x0000,
     kFormatRight = 0x0001,
     kFormatCenter = 0x0002,
-    kFormatImage = 0x0800,   // the header shows the definition's image
-    kFormatString = 0x4000,  // the header shows the title
-    kFormatHeaderTip = 0x10000,  // the header entry's tip is "Sort by: <title>"
-    kFormatIconCells = 0x20000,  // cells draw their image only; their text becomes the cell's tip
+    kFormatImage = 0x0800,        // the header shows the definition's image
+    kFormatString = 0x4000,       // the header shows the title
+    kFormatHeaderTip = 0x10000,   // the header entry's tip is "Sort by: <title>"
+    kFormatIconCells = 0x20000,   // cells draw their image only; their text becomes the cell's tip
     kFormatNotOffered = 0x40000,  // never listed in the field chooser
 };
 
 inline constexpr int kDefaultColumnSize = 200;
 inline constexpr std::string_view kEmptyListText = "There are no items to show in this view.";
 inline constexpr std::string_view kHeaderTipFormat = "Sort by: %s";
+// Drags of a column between the field chooser and the header carry its subitem in decimal.
+inline constexpr std::string_view kColumnMimeType = "application/x-zelvant-column";
 
 struct ColumnDefinition {
     std::uint32_t format = kFormatLeft | kFormatString;
@@ -159,7 +162,8 @@ class CReportCtrl : public QTreeView {
     int SortColumn() const { return sortColumn_; }  // -1: none
     bool SortAscending() const { return sortAscending_; }
 
-    // Look.
+    // Look. Colour table: 0 alternate row background, 1 the empty-list text, 2 grid lines, 3 the
+    // header's insertion mark; an entry never set leaves the palette's colour.
     void SetImages(QList<QIcon> images);
     void SetColor(int index, QColor color);
     QColor Color(int index) const;
@@ -178,6 +182,7 @@ class CReportCtrl : public QTreeView {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -190,15 +195,24 @@ class CReportCtrl : public QTreeView {
     void ApplyColumnsToHeader();
     void OnHeaderClicked(int logicalIndex);
     void RefillChooser();
+    void OnSectionMoved();
+    void OnSectionResized(int logicalIndex, int newSize);
+    void ColumnsEdited();
+    // A column dropped on the header: shown there, or moved when it already is.
+    void DropColumn(int subitem, int position);
+    // Row r is selected when mask[r] != 0.
+    std::vector<char> SelectedRowMask() const;
 
     CColumnSet columns_;
     CReportModel* model_ = nullptr;
     CReportHeader* header_ = nullptr;
-    CReportOptionsCtrl* chooser_ = nullptr;
+    QPointer<CReportOptionsCtrl> chooser_;
     QList<QColor> colors_;
     int sortColumn_ = -1;
     bool sortAscending_ = true;
     bool ignoreNextClick_ = false;
+    bool swallowingPress_ = false;  // the ignored press's button is still down
+    bool headerSyncSuspended_ = false;
     bool gridHorizontal_ = false;
     bool gridVertical_ = false;
 };
