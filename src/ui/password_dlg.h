@@ -1,0 +1,111 @@
+#pragma once
+// The two file-password dialogs and the prompt that shows them for the document. Each dialog
+// checks its own entries before it closes with OK, so the document never has to ask again.
+
+#include <QDialog>
+#include <QPointer>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/settings_store.h"
+#include "store/secure.h"
+#include "store/zelvant_doc.h"
+
+class QAction;
+class QLineEdit;
+
+namespace zelvant::ui {
+
+// Characters each password edit accepts.
+inline constexpr int kPasswordMaxLength = 32;
+inline constexpr char kNewPasswordCaption[] = "File Password";
+inline constexpr char kEnterPasswordLabel[] = "Enter password:";
+inline constexpr char kConfirmPasswordLabel[] = "Confirm password:";
+
+// Placement and password edits shared by both dialogs. The dialog opens where the last password
+// dialog was closed with OK, when that point lies on the primary screen, else centred.
+class CPasswordDlgBase : public QDialog {
+    Q_OBJECT
+
+  public:
+    ~CPasswordDlgBase() override;
+    void setVisible(bool visible) override;
+
+  protected:
+    CPasswordDlgBase(settings::ISettingsStore& store, QWidget* parent);
+
+    // A password edit with a show/hide toggle, limited to kPasswordMaxLength characters.
+    QLineEdit* MakePasswordEdit(const QString& objectName);
+    // OK and Cancel, wired to accept() and reject().
+    QWidget* MakeButtons();
+    // Shows the message and leaves the dialog open.
+    void Refuse(std::string_view message);
+    // Stores the position and closes with OK.
+    void Finish();
+    // The typed texts leave the edits whichever way the dialog closes.
+    void done(int result) override;
+
+  private:
+    void PlaceOnOpen();
+
+    settings::ISettingsStore& store_;
+    std::vector<QLineEdit*> edits_;
+};
+
+// The password of an existing file; the caller sets the caption.
+class CPasswordDlg final : public CPasswordDlgBase {
+    Q_OBJECT
+
+  public:
+    explicit CPasswordDlg(settings::ISettingsStore& store, QWidget* parent = nullptr);
+
+    QLineEdit* PasswordEdit() const { return passwordEdit_; }
+    // The password accepted with OK, as UTF-8; the dialog keeps no copy afterwards.
+    void TakePassword(SecretText& password);
+
+  public slots:
+    void accept() override;
+
+  private:
+    QLineEdit* passwordEdit_ = nullptr;
+    SecretText password_;
+};
+
+// A new file password, typed twice.
+class CNewPasswordDlg final : public CPasswordDlgBase {
+    Q_OBJECT
+
+  public:
+    explicit CNewPasswordDlg(settings::ISettingsStore& store, QWidget* parent = nullptr);
+
+    QLineEdit* PasswordEdit() const { return passwordEdit_; }
+    QLineEdit* ConfirmationEdit() const { return confirmationEdit_; }
+    // Both entries accepted with OK (equal byte for byte), as UTF-8.
+    void TakePasswords(SecretText& password, SecretText& confirmation);
+
+  public slots:
+    void accept() override;
+
+  private:
+    QLineEdit* passwordEdit_ = nullptr;
+    QLineEdit* confirmationEdit_ = nullptr;
+    SecretText password_;
+    SecretText confirmation_;
+};
+
+// The document's password questions, asked with the dialogs above. Dialogs run through
+// ExecDialog (ui/message_box.h), so tests can fill and close them.
+class CQtPasswordPrompt final : public IPasswordPrompt {
+  public:
+    CQtPasswordPrompt(QWidget* parent, settings::ISettingsStore& store);
+
+    bool AskPassword(const std::string& caption, SecretText& password) override;
+    bool AskNewPassword(SecretText& password, SecretText& confirmation) override;
+
+  private:
+    QPointer<QWidget> parent_;
+    settings::ISettingsStore& store_;
+};
+
+}  // namespace zelvant::ui
