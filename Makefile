@@ -14,7 +14,7 @@ build: deps
 	@cmake --build --preset default -j $(JOBS)
 
 run: build
-	@scripts/demo build/default
+	@scripts/run-desktop build/default
 
 test: build
 	@ctest --preset default -j $(JOBS)
@@ -26,6 +26,7 @@ asan: deps
 
 bench: build
 	@build/default/bench/zelvant-bench
+	@build/default/bench/zelvant-ui-bench
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null

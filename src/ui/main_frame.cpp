@@ -1,0 +1,617 @@
+#include "ui/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "controls/report_ctrl.h"
+#include "settings/direct_settings.h"
+#include "ui/commands.h"
+#include "ui/icons.h"
+#include "ui/message_box.h"
+#include "ui/password_dlg.h"
+
+namespace zelvant::ui {
+namespace {
+
+constexpr std::string_view kRecentSection = "Recent File List";
+constexpr std::string_view kBarsSection = "Bars";
+constexpr std::string_view kBarsStateKey = "MainWindowState";
+constexpr std::string_view kBarsGeometryKey = "MainWindowGeometry";
+constexpr const char* kFileFilter = "Zelvant files (*.zvd);;All files (*)";
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString FromLocalPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
+    : QMainWindow(parent), store_(store) {
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowIcon(AppIcon());
+    prompt_ = std::make_unique<CQtPasswordPrompt>(this, store_);
+    messages_ = std::make_unique<CQtMessageSink>(this);
+    doc_ = std::make_unique<CZelvantDoc>(folders_, *prompt_, *messages_);
+
+    view_ = new CZelvantView(*this, report::MakeSystemDateFormatter(), this);
+    setCentralWidget(view_);
+
+    CreateActions();
+    CreateBars();
+    CreateMenus();
+
+    settings_ = settings::LoadSettings(store_);
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetLayoutSource([this] { return view_->List().GetColumnLayout(); });
+    doc_->SetListRefresher([this] { view_->ShowFolder(kTopLevel); });
+    LoadRecentFiles();
+    RestoreWindowState();
+
+    // The chooser floats near the left of the screen, a third of the way down, until asked for.
+    chooserBar_->hide();
+    chooserBar_->setFloating(true);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        chooserBar_->move(100, screen->geometry().height() / 3);
+    }
+
+    SetTopmost(settings_.topmost != 0);
+
+    connect(tree_, &CFolderTree::FolderSelected, this, &CMainFrame::OnFolderSelected);
+    connect(tree_, &CFolderTree::FolderMenuRequested, this,
+            [this](QPoint pos) { folderMenu_->exec(pos); });
+    connect(view_, &CZelvantView::RecordMenuRequested, this,
+            [this](QPoint pos) { recordMenu_->exec(pos); });
+    connect(view_, &CZelvantView::PropertiesRequested, this, [this](int record) {
+        if (services_.recordProperties) {
+            services_.recordProperties(view_->FolderOnShow(), record);
+        }
+    });
+    connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommands(); });
+    connect(&view_->List(), &controls::CReportCtrl::BeginDrag, this, [this] { UpdateCommands(); });
+
+    timer_.setInterval(1000);
+    connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
+    timer_.start();
+    OnTimer();
+
+    doc_->OnNewDocument();
+    InitialUpdate();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::SetServices(FrameServices services) {
+    services_ = std::move(services);
+    UpdateCommands();
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateActions() {
+    const int ids[] = {cmd::kNew,           cmd::kOpen,
+                       cmd::kSave,          cmd::kSaveAs,
+                       cmd::kPrint,         cmd::kExit,
+                       cmd::kNewFolder,     cmd::kNewRecord,
+                       cmd::kDelete,        cmd::kProperties,
+                       cmd::kKeepOnTop,     cmd::kCustomizeView,
+                       cmd::kPasswordPopup, cmd::kStandardToolbar,
+                       cmd::kStatusBar,     cmd::kFolderWindow,
+                       cmd::kOptions,       cmd::kHelp,
+                       cmd::kAbout,         cmd::kEscape};
+    for (int id : ids) {
+        QAction* action = MakeAction(id, this);
+        actions_[id] = action;
+        addAction(action);
+    }
+    connect(Action(cmd::kNew), &QAction::triggered, this, [this] { NewDocument(); });
+    connect(Action(cmd::kOpen), &QAction::triggered, this, [this] {
+        if (!AskToSaveModified()) {
+            return;
+        }
+        QFileDialog dialog(this, tr("Open"), QString::fromStdString(settings_.currentDir),
+                           tr(kFileFilter));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (ExecDialog(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            const QString path = dialog.selectedFiles().front();
+            RememberDirectory(path);
+            OpenDocument(path);
+        }
+    });
+    connect(Action(cmd::kSave), &QAction::triggered, this, [this] { SaveDocument(); });
+    connect(Action(cmd::kSaveAs), &QAction::triggered, this, [this] { SaveDocumentAs(); });
+    connect(Action(cmd::kPrint), &QAction::triggered, this, [this] {
+        if (services_.printDialog) {
+            services_.printDialog();
+        }
+    });
+    connect(Action(cmd::kExit), &QAction::triggered, this, &QWidget::close);
+    connect(Action(cmd::kNewFolder), &QAction::triggered, this, [this] { tree_->NewFolder(); });
+    connect(Action(cmd::kNewRecord), &QAction::triggered, this, &CMainFrame::OnNewRecord);
+    connect(Action(cmd::kDelete), &QAction::triggered, this, &CMainFrame::OnDelete);
+    connect(Action(cmd::kProperties), &QAction::triggered, this, &CMainFrame::OnProperties);
+    Action(cmd::kKeepOnTop)->setCheckable(true);
+    connect(Action(cmd::kKeepOnTop), &QAction::triggered, this, [this](bool on) {
+        settings_.topmost = on ? 1 : 0;
+        SetTopmost(on);
+    });
+    Action(cmd::kCustomizeView)->setCheckable(true);
+    connect(Action(cmd::kCustomizeView), &QAction::triggered, this,
+            [this](bool on) { chooserBar_->setVisible(on); });
+    Action(cmd::kPasswordPopup)->setCheckable(true);
+    connect(Action(cmd::kPasswordPopup), &QAction::triggered, this, [this] {
+        if (services_.togglePasswordPopup) {
+            services_.togglePasswordPopup();
+        }
+        UpdateCommands();
+    });
+    connect(Action(cmd::kOptions), &QAction::triggered, this, [this] {
+        if (services_.optionsDialog) {
+            services_.optionsDialog();
+        }
+    });
+    connect(Action(cmd::kHelp), &QAction::triggered, this, [this] {
+        if (services_.helpContents) {
+            services_.helpContents();
+        }
+    });
+    connect(Action(cmd::kAbout), &QAction::triggered, this, [this] {
+        QMessageBox about(this);
+        about.setWindowTitle(tr("About Zelvant"));
+        about.setIconPixmap(AppIcon().pixmap(64, 64));
+        about.setText(tr("<b>Zelvant</b> %1").arg(QStringLiteral(ZELVANT_VERSION)));
+        about.setInformativeText(
+            tr("Keeps your logins, account numbers, PINs and notes in one encrypted file."));
+        ExecDialog(about);
+    });
+    connect(Action(cmd::kEscape), &QAction::triggered, this, &CMainFrame::OnEscape);
+}
+
+void CMainFrame::CreateBars() {
+    toolbar_ = new QToolBar(tr("Standard"), this);
+    toolbar_->setObjectName(QStringLiteral("Standard"));
+    for (int id :
+         {cmd::kNew, cmd::kOpen, cmd::kSave, 0, cmd::kNewFolder, cmd::kNewRecord, cmd::kDelete,
+          cmd::kProperties, 0, cmd::kPrint, cmd::kPasswordPopup, cmd::kKeepOnTop, 0, cmd::kHelp}) {
+        if (id == 0) {
+            toolbar_->addSeparator();
+        } else {
+            toolbar_->addAction(Action(id));
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+
+    clock_ = new QLabel(this);
+    clock_->setObjectName(QStringLiteral("Clock"));
+    clock_->setFixedWidth(kClockPaneWidth);
+    clock_->setAlignment(Qt::AlignCenter);
+    statusBar()->addPermanentWidget(clock_);
+
+    folderBar_ = new CFolderBar(*this, this);
+    tree_ = folderBar_->Tree();
+    addDockWidget(Qt::LeftDockWidgetArea, folderBar_);
+
+    chooserBar_ = new QDockWidget(tr("Zelvant Field Chooser"), this);
+    chooserBar_->setObjectName(QStringLiteral("FieldChooser"));
+    chooserBar_->setAllowedAreas(Qt::NoDockWidgetArea);
+    chooser_ = new controls::CReportOptionsCtrl(chooserBar_);
+    chooser_->setToolTip(
+        tr("Drag a field onto the list's header to show it; drag a column "
+           "header here to hide it."));
+    chooserBar_->setWidget(chooser_);
+    addDockWidget(Qt::TopDockWidgetArea, chooserBar_);
+    connect(chooserBar_, &QDockWidget::visibilityChanged, this, [this] { UpdateCommands(); });
+    view_->AttachFieldChooser(chooser_);
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    for (int id : {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs}) {
+        file->addAction(Action(id));
+    }
+    file->addSeparator();
+    file->addAction(Action(cmd::kPrint));
+    file->addSeparator();
+    recentMenu_ = file->addMenu(tr("Recent &Files"));
+    file->addSeparator();
+    file->addAction(Action(cmd::kExit));
+
+    QMenu* records = menuBar()->addMenu(tr("&Records"));
+    for (int id : {cmd::kNewFolder, cmd::kNewRecord, 0, cmd::kDelete, cmd::kProperties}) {
+        if (id == 0) {
+            records->addSeparator();
+        } else {
+            records->addAction(Action(id));
+        }
+    }
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QAction* toolbarToggle = Action(cmd::kStandardToolbar);
+    toolbarToggle->setCheckable(true);
+    connect(toolbarToggle, &QAction::triggered, toolbar_, &QWidget::setVisible);
+    connect(toolbar_, &QToolBar::visibilityChanged, toolbarToggle, &QAction::setChecked);
+    QAction* statusToggle = Action(cmd::kStatusBar);
+    statusToggle->setCheckable(true);
+    statusToggle->setChecked(true);
+    connect(statusToggle, &QAction::triggered, statusBar(), &QWidget::setVisible);
+    QAction* folderToggle = Action(cmd::kFolderWindow);
+    folderToggle->setCheckable(true);
+    connect(folderToggle, &QAction::triggered, folderBar_, &QWidget::setVisible);
+    connect(folderBar_, &QDockWidget::visibilityChanged, folderToggle, &QAction::setChecked);
+    for (int id : {cmd::kStandardToolbar, cmd::kStatusBar, cmd::kFolderWindow, 0,
+                   cmd::kCustomizeView, cmd::kPasswordPopup, cmd::kKeepOnTop, 0, cmd::kOptions}) {
+        if (id == 0) {
+            view->addSeparator();
+        } else {
+            view->addAction(Action(id));
+        }
+    }
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(Action(cmd::kHelp));
+    help->addSeparator();
+    help->addAction(Action(cmd::kAbout));
+
+    recordMenu_ = new QMenu(tr("Record menu"), this);
+    recordMenu_->addAction(Action(cmd::kProperties));
+    recordMenu_->addAction(Action(cmd::kDelete));
+    folderMenu_ = new QMenu(tr("Folder menu"), this);
+    folderMenu_->addAction(Action(cmd::kNewFolder));
+    folderMenu_->addAction(Action(cmd::kProperties));
+    folderMenu_->addAction(Action(cmd::kDelete));
+}
+
+QString CMainFrame::ClockText() const {
+    const QLocale locale;
+    const QDateTime now = QDateTime::currentDateTime();
+    return locale.toString(now.date(), QLocale::LongFormat) + QLatin1Char(' ') +
+           locale.toString(now.time(), QLocale::ShortFormat);
+}
+
+void CMainFrame::OnTimer() {
+    clock_->setText(ClockText());
+    if (services_.everySecond) {
+        services_.everySecond();
+    }
+}
+
+QString CMainFrame::DocumentTitle() const {
+    return QString::fromStdString(doc_->Title());
+}
+
+void CMainFrame::UpdateTitle() {
+    setWindowTitle(QStringLiteral("Zelvant - ") + DocumentTitle());
+    tree_->SetRootTitle(DocumentTitle());
+}
+
+void CMainFrame::InitialUpdate() {
+    tree_->Rebuild();
+    const bool untitled = doc_->Title() == kUntitled && doc_->PathName().empty();
+    view_->InitialUpdate(untitled ? settings::CDirectSettings(store_).ReportCtrl()
+                                  : doc_->ColumnLayout());
+    UpdateTitle();
+    tree_->SelectFolder(kTopLevel);
+    tree_->setFocus();
+    if (services_.refreshPasswordPopup) {
+        services_.refreshPasswordPopup();
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::FoldersChanged() {
+    doc_->SetModifiedFlag(true);
+    if (services_.refreshPasswordPopup) {
+        services_.refreshPasswordPopup();
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::RecordsChanged() {
+    FoldersChanged();
+}
+
+void CMainFrame::ShowMessage(const QString& text, QMessageBox::Icon icon) {
+    ShowMessageBox(this, text, icon);
+}
+
+void CMainFrame::OnFolderSelected(FolderIndex folder) {
+    view_->ShowFolder(folder);
+    UpdateCommands();
+}
+
+bool CMainFrame::RecordCommandsApply() const {
+    return view_->ListHasFocus() && view_->CurrentRecord() >= 0;
+}
+
+void CMainFrame::UpdateCommands() {
+    if (actions_.empty() || tree_ == nullptr) {
+        return;
+    }
+    const bool folderSelected = tree_->SelectedFolder() >= 0;
+    Action(cmd::kSave)->setEnabled(doc_->CanSave());
+    Action(cmd::kSaveAs)->setEnabled(doc_->CanSaveAs());
+    Action(cmd::kPrint)->setEnabled(doc_->CanPrint() && bool(services_.printDialog));
+    Action(cmd::kNewFolder)->setEnabled(tree_->currentItem() != nullptr);
+    Action(cmd::kNewRecord)->setEnabled(folderSelected && bool(services_.recordProperties));
+    const bool onRecords = RecordCommandsApply();
+    Action(cmd::kDelete)->setEnabled(onRecords || folderSelected);
+    Action(cmd::kProperties)
+        ->setEnabled((onRecords && bool(services_.recordProperties)) || folderSelected);
+    Action(cmd::kKeepOnTop)->setChecked(settings_.topmost != 0);
+    Action(cmd::kCustomizeView)->setChecked(chooserBar_->isVisible());
+    Action(cmd::kPasswordPopup)->setEnabled(bool(services_.togglePasswordPopup));
+    Action(cmd::kPasswordPopup)
+        ->setChecked(services_.passwordPopupVisible && services_.passwordPopupVisible());
+    Action(cmd::kOptions)->setEnabled(bool(services_.optionsDialog));
+    Action(cmd::kHelp)->setEnabled(bool(services_.helpContents));
+}
+
+void CMainFrame::OnDelete() {
+    if (RecordCommandsApply()) {
+        view_->DeleteRecords();
+    } else if (tree_->SelectedFolder() >= 0) {
+        tree_->DeleteFolder();
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::OnProperties() {
+    if (RecordCommandsApply()) {
+        if (services_.recordProperties) {
+            services_.recordProperties(view_->FolderOnShow(), view_->CurrentRecord());
+        }
+    } else if (tree_->SelectedFolder() >= 0) {
+        tree_->FolderProperties();
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::OnNewRecord() {
+    if (tree_->SelectedFolder() >= 0 && services_.recordProperties) {
+        services_.recordProperties(tree_->SelectedFolder(), -1);
+    }
+}
+
+void CMainFrame::OnEscape() {
+    if (settings_.minimizeEsc != 0) {
+        setFocus();
+        showMinimized();
+    }
+}
+
+void CMainFrame::SetTopmost(bool on) {
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    // Changing a window flag hides the window; show it again as it was.
+    if (visible) {
+        show();
+    }
+    if (!actions_.empty()) {
+        Action(cmd::kKeepOnTop)->setChecked(on);
+    }
+}
+
+bool CMainFrame::AskToSaveModified() {
+    if (!doc_->IsModified()) {
+        return true;
+    }
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Zelvant"),
+                    tr("Save changes to %1?").arg(DocumentTitle()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (ExecDialog(box)) {
+        case QMessageBox::Save:
+            return SaveDocument();
+        case QMessageBox::Discard:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CMainFrame::NewDocument() {
+    if (!AskToSaveModified()) {
+        return false;
+    }
+    doc_->OnNewDocument();
+    InitialUpdate();
+    return true;
+}
+
+bool CMainFrame::OpenDocument(const QString& path) {
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    const bool opened = doc_->OnOpenDocument(LocalPath(path));
+    if (opened) {
+        AddRecentFile(QFileInfo(path).absoluteFilePath());
+    } else if (!QFileInfo::exists(path)) {
+        RemoveRecentFile(path);
+    }
+    InitialUpdate();
+    return opened;
+}
+
+void CMainFrame::AutoLoad() {
+    if (settings_.autoLoadDoc != 0 && !recent_.isEmpty()) {
+        OpenDocument(recent_.front());
+    }
+}
+
+QString CMainFrame::AskSavePath() {
+    QFileDialog dialog(this, tr("Save As..."));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(tr(kFileFilter));
+    dialog.setDirectory(QString::fromStdString(settings_.currentDir));
+    if (!doc_->PathName().empty()) {
+        dialog.selectFile(FromLocalPath(doc_->PathName()));
+    }
+    if (ExecDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    QString path = dialog.selectedFiles().front();
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += QStringLiteral(".zvd");
+    }
+    RememberDirectory(path);
+    return path;
+}
+
+bool CMainFrame::SaveTo(const std::string& path, bool asNew) {
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    const bool saved = asNew ? doc_->SaveAs(path) : doc_->Save(path);
+    if (saved) {
+        AddRecentFile(QFileInfo(FromLocalPath(path)).absoluteFilePath());
+        UpdateTitle();
+    }
+    UpdateCommands();
+    return saved;
+}
+
+bool CMainFrame::SaveDocument() {
+    if (doc_->PathName().empty()) {
+        return SaveDocumentAs();
+    }
+    return SaveTo(doc_->PathName(), false);
+}
+
+bool CMainFrame::SaveDocumentAs() {
+    const QString path = AskSavePath();
+    return !path.isEmpty() && SaveTo(LocalPath(path), true);
+}
+
+void CMainFrame::RememberDirectory(const QString& path) {
+    settings_.currentDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath()).toStdString();
+}
+
+void CMainFrame::LoadRecentFiles() {
+    recent_.clear();
+    for (int i = 1; i <= cmd::kRecentFileCount; ++i) {
+        const std::string entry = store_.ReadString(kRecentSection, "File" + std::to_string(i), "");
+        if (!entry.empty()) {
+            recent_.append(QString::fromStdString(entry));
+        }
+    }
+    RebuildRecentMenu();
+}
+
+void CMainFrame::SaveRecentFiles() {
+    for (int i = 1; i <= cmd::kRecentFileCount; ++i) {
+        const std::string key = "File" + std::to_string(i);
+        if (i <= recent_.size()) {
+            store_.WriteString(kRecentSection, key, recent_[i - 1].toStdString());
+        } else {
+            store_.Remove(kRecentSection, key);
+        }
+    }
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+    recent_.removeAll(path);
+    recent_.prepend(path);
+    while (recent_.size() > cmd::kRecentFileCount) {
+        recent_.removeLast();
+    }
+    SaveRecentFiles();
+    RebuildRecentMenu();
+}
+
+void CMainFrame::RemoveRecentFile(const QString& path) {
+    if (recent_.removeAll(path) > 0) {
+        SaveRecentFiles();
+        RebuildRecentMenu();
+    }
+}
+
+void CMainFrame::RebuildRecentMenu() {
+    recentMenu_->clear();
+    for (int i = 0; i < recent_.size(); ++i) {
+        const QString path = recent_[i];
+        QAction* action = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        action->setStatusTip(tr("Open this document"));
+        action->setData(cmd::kRecentFileFirst + i);
+        connect(action, &QAction::triggered, this, [this, path] {
+            if (AskToSaveModified()) {
+                OpenDocument(path);
+            }
+        });
+    }
+    recentMenu_->setEnabled(!recent_.isEmpty());
+}
+
+void CMainFrame::SaveWindowState() {
+    store_.WriteString(kBarsSection, kBarsStateKey, saveState().toBase64().toStdString());
+    store_.WriteString(kBarsSection, kBarsGeometryKey, saveGeometry().toBase64().toStdString());
+}
+
+void CMainFrame::RestoreWindowState() {
+    const std::string geometry = store_.ReadString(kBarsSection, kBarsGeometryKey, "");
+    if (geometry.empty() ||
+        !restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(geometry)))) {
+        resize(900, 560);
+    }
+    const std::string state = store_.ReadString(kBarsSection, kBarsStateKey, "");
+    if (!state.empty()) {
+        restoreState(QByteArray::fromBase64(QByteArray::fromStdString(state)));
+    }
+}
+
+void CMainFrame::ResetBars() {
+    store_.Remove(kBarsSection, kBarsStateKey);
+    removeToolBar(toolbar_);
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+    toolbar_->show();
+    folderBar_->setFloating(false);
+    addDockWidget(Qt::LeftDockWidgetArea, folderBar_);
+    folderBar_->show();
+    statusBar()->show();
+}
+
+void CMainFrame::ForgetRecentFilesIfAsked() {
+    if (settings_.clearMRU != 0) {
+        recent_.clear();
+        SaveRecentFiles();
+        RebuildRecentMenu();
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!AskToSaveModified()) {
+        event->ignore();
+        return;
+    }
+    if (doc_->PathName().empty()) {
+        view_->List().WriteColumnLayout(store_, settings::kSettingsSection, "ReportCtrl");
+    }
+    SaveWindowState();
+    settings::SaveSettings(store_, settings_);
+    timer_.stop();
+    // Nothing of the document outlives the window.
+    doc_->OnCloseDocument();
+    view_->ShowFolder(kTopLevel);
+    event->accept();
+}
+
+}  // namespace zelvant::ui

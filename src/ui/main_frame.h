@@ -1,0 +1,146 @@
+#pragma once
+// The main window: owns the open document (its folders, the file and its key), the settings,
+// the folder tree, the record list, the field chooser and the one-second clock.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "settings/app_settings.h"
+#include "settings/settings_store.h"
+#include "store/folder_sequence.h"
+#include "store/zelvant_doc.h"
+#include "ui/folder_tree.h"
+#include "ui/zelvant_view.h"
+
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMenu;
+
+namespace zelvant::controls {
+class CReportOptionsCtrl;
+}
+
+namespace zelvant::ui {
+
+class CQtPasswordPrompt;
+class CQtMessageSink;
+
+inline constexpr int kClockPaneWidth = 275;
+
+// Windows and commands that later parts of the program provide; an empty one leaves its
+// command disabled.
+struct FrameServices {
+    std::function<void()> printDialog;
+    std::function<void()> optionsDialog;
+    std::function<void()> togglePasswordPopup;
+    std::function<bool()> passwordPopupVisible;
+    std::function<void()> refreshPasswordPopup;
+    std::function<void()> helpContents;
+    // Record properties: the folder on show and the record, -1 for a new record.
+    std::function<void(FolderIndex, int)> recordProperties;
+    // Run on every tick of the one-second clock, after the status bar is updated.
+    std::function<void()> everySecond;
+};
+
+class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
+    Q_OBJECT
+  public:
+    explicit CMainFrame(settings::ISettingsStore& store, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    void SetServices(FrameServices services);
+
+    // The document, for the commands of the File menu; each asks to save a modified document
+    // first. False when the user cancelled or the file could not be opened.
+    bool NewDocument();
+    bool OpenDocument(const QString& path);
+    bool SaveDocument();
+    bool SaveDocumentAs();
+    // Opens the first recent file when asked to at start-up.
+    void AutoLoad();
+
+    CZelvantDoc& Document() { return *doc_; }
+    CFolderTree& Tree() { return *tree_; }
+    CZelvantView& View() { return *view_; }
+    controls::CReportOptionsCtrl& FieldChooser() { return *chooser_; }
+    QDockWidget& FieldChooserBar() { return *chooserBar_; }
+    QAction* Action(int id) const;
+    QStringList RecentFiles() const { return recent_; }
+    QString ClockText() const;
+
+    // IFolderHost and IViewHost.
+    CFolderSequence& Folders() override { return folders_; }
+    settings::AppSettings& Settings() override { return settings_; }
+    QString DocumentTitle() const override;
+    void FoldersChanged() override;
+    void RecordsChanged() override;
+    void ShowMessage(const QString& text, QMessageBox::Icon icon) override;
+
+    // Toolbar and bars back where a first start puts them, and their stored state forgotten.
+    void ResetBars();
+    // At exit, with ClearMRU on, the recent-file list is emptied.
+    void ForgetRecentFilesIfAsked();
+
+    // Updates the enabled and checked states of the commands.
+    void UpdateCommands();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateBars();
+    void OnTimer();
+    void InitialUpdate();
+    void UpdateTitle();
+    bool AskToSaveModified();
+    bool SaveTo(const std::string& path, bool asNew);
+    QString AskSavePath();
+    void RememberDirectory(const QString& path);
+    void AddRecentFile(const QString& path);
+    void RemoveRecentFile(const QString& path);
+    void LoadRecentFiles();
+    void SaveRecentFiles();
+    void RebuildRecentMenu();
+    void OnFolderSelected(FolderIndex folder);
+    void OnDelete();
+    void OnProperties();
+    void OnNewRecord();
+    void OnEscape();
+    void SetTopmost(bool on);
+    bool RecordCommandsApply() const;
+    void SaveWindowState();
+    void RestoreWindowState();
+
+    settings::ISettingsStore& store_;
+    settings::AppSettings settings_;
+    CFolderSequence folders_;
+    std::unique_ptr<CQtPasswordPrompt> prompt_;
+    std::unique_ptr<CQtMessageSink> messages_;
+    std::unique_ptr<CZelvantDoc> doc_;
+    FrameServices services_;
+
+    CZelvantView* view_ = nullptr;
+    CFolderBar* folderBar_ = nullptr;
+    CFolderTree* tree_ = nullptr;
+    QDockWidget* chooserBar_ = nullptr;
+    controls::CReportOptionsCtrl* chooser_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QLabel* clock_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QMenu* recordMenu_ = nullptr;
+    QMenu* folderMenu_ = nullptr;
+    QTimer timer_;
+    std::map<int, QAction*> actions_;
+    QStringList recent_;
+    bool closing_ = false;
+};
+
+}  // namespace zelvant::ui

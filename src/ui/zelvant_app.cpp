@@ -1,0 +1,88 @@
+#include "ui/zelvant_app.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "settings/direct_settings.h"
+#include "ui/main_frame.h"
+
+namespace zelvant::ui {
+
+QString DragFormatName(const QDateTime& startUtc) {
+    const QDate d = startUtc.date();
+    const QTime t = startUtc.time();
+    return QStringLiteral("ZLVDragDropFormat%1 %2 %3 %4 %5 %6 %7")
+        .arg(d.year())
+        .arg(d.month())
+        .arg(d.day())
+        .arg(t.hour())
+        .arg(t.minute())
+        .arg(t.second())
+        .arg(t.msec());
+}
+
+CZelvantApp::CZelvantApp(settings::ISettingsStore& store) : store_(store) {}
+
+CZelvantApp::~CZelvantApp() = default;
+
+bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks) {
+    hooks_ = std::move(hooks);
+    settings::CDirectSettings direct(store_);
+    if (direct.SingleInstance() && hooks_.checkSingleInstance && !hooks_.checkSingleInstance()) {
+        return false;
+    }
+    start_ = QDateTime::currentDateTimeUtc();
+    dragFormat_ = DragFormatName(start_);
+    const bool splash = direct.Splash() && bool(hooks_.showSplash);
+    if (splash) {
+        hooks_.showSplash();
+    }
+
+    frame_ = std::make_unique<CMainFrame>(store_);
+    settings::RunVersionReset(store_, {.resetToolbarsAndShortcuts = [this] { frame_->ResetBars(); },
+                                       .addDefaultUserToolsIfEmpty = {}});
+    if (hooks_.frameCreated) {
+        hooks_.frameCreated(*frame_);
+    }
+
+    QString file;
+    for (const QString& argument : arguments) {
+        if (!argument.startsWith(QLatin1Char('-'))) {
+            file = argument;
+            break;
+        }
+    }
+
+    if (hooks_.startIdleTracker && !hooks_.startIdleTracker()) {
+        return false;
+    }
+    startingUp_ = false;
+    if (frame_->Settings().startMini != 0) {
+        frame_->showMinimized();
+    } else {
+        frame_->show();
+    }
+    if (splash && hooks_.hideSplash) {
+        hooks_.hideSplash();
+    }
+    // The file is opened once the window is up, so its password dialog has a parent to sit on.
+    if (!file.isEmpty()) {
+        QTimer::singleShot(0, frame_.get(), [this, file] { frame_->OpenDocument(file); });
+    } else {
+        QTimer::singleShot(0, frame_.get(), [this] { frame_->AutoLoad(); });
+    }
+    return true;
+}
+
+void CZelvantApp::ExitInstance() {
+    if (hooks_.stopIdleTracker) {
+        hooks_.stopIdleTracker();
+    }
+    if (frame_ != nullptr) {
+        frame_->ForgetRecentFilesIfAsked();
+    }
+    frame_.reset();
+}
+
+}  // namespace zelvant::ui

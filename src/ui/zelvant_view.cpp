@@ -1,0 +1,162 @@
+#include "ui/zelvant_view.h"
+
+#include <QPalette>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/icons.h"
+#include "ui/query_dlg.h"
+
+namespace zelvant::ui {
+
+using controls::ColumnDefinition;
+
+CZelvantView::CZelvantView(IViewHost& host, std::unique_ptr<report::IDateFormatter> dates,
+                           QWidget* parent)
+    : QWidget(parent), host_(host), dates_(std::move(dates)), source_(*dates_) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    list_ = new controls::CReportCtrl(this);
+    list_->setObjectName(QStringLiteral("RecordList"));
+    list_->SetSource(&source_);
+    layout->addWidget(list_);
+    setFocusProxy(list_);
+
+    connect(list_, &controls::CReportCtrl::ItemDoubleClicked, this, [this](int row) {
+        if (list_->ItemAt(row) >= 0 && CurrentRecord() >= 0) {
+            emit PropertiesRequested(CurrentRecord());
+        }
+    });
+    connect(list_, &controls::CReportCtrl::RightButtonReleased, this,
+            [this](int row, QPoint globalPos) {
+                if (row >= 0) {
+                    emit RecordMenuRequested(globalPos);
+                }
+            });
+    connect(list_, &controls::CReportCtrl::BeginDrag, this, &CZelvantView::RecordDragRequested);
+}
+
+CZelvantView::~CZelvantView() {
+    // The list asks the source for cells until it is gone.
+    list_->SetSource(nullptr);
+}
+
+void CZelvantView::DefineColumns() {
+    QList<QIcon> images;
+    for (int i = 0; i < kRecordImageCount; ++i) {
+        images.append(QIcon());
+    }
+    images[kImageExpiredHeader] = ZelvantIcon("expired-header");
+    images[kImageBlank] = ZelvantIcon("blank");
+    images[kImageExpired] = ZelvantIcon("expired");
+    images[kImageNotesHeader] = ZelvantIcon("notes-header");
+    images[kImageNotes] = ZelvantIcon("notes");
+    list_->SetImages(images);
+
+    list_->SetColor(0, QColor(192, 216, 192));
+    list_->SetColor(1, palette().color(QPalette::Disabled, QPalette::Text));
+    list_->SetColor(2, QColor(192, 192, 208));
+    list_->SetColor(3, QColor(0, 64, 128));
+
+    for (const RecordColumn& column : RecordColumns()) {
+        ColumnDefinition definition;
+        definition.title =
+            QString::fromUtf8(column.caption.data(), static_cast<qsizetype>(column.caption.size()));
+        definition.size = column.width;
+        definition.format = controls::kFormatLeft | controls::kFormatHeaderTip;
+        if (column.subitem == kExpiredColumn || column.subitem == kNotesColumn) {
+            // The header shows the picture; the title still names the column in tips and in
+            // the field chooser.
+            definition.format |= controls::kFormatImage | controls::kFormatIconCells;
+            definition.image =
+                column.subitem == kExpiredColumn ? kImageExpiredHeader : kImageNotesHeader;
+            definition.size = 28;
+        } else {
+            definition.format |= controls::kFormatString;
+        }
+        list_->DefineColumn(column.subitem, definition, false);
+    }
+    columnsDefined_ = true;
+}
+
+void CZelvantView::AttachFieldChooser(controls::CReportOptionsCtrl* chooser) {
+    list_->AttachOptionsCtrl(chooser);
+}
+
+void CZelvantView::InitialUpdate(const std::string& layout) {
+    if (!columnsDefined_) {
+        DefineColumns();
+    }
+    list_->DeactivateAllColumns();
+    if (!list_->SetColumnLayout(layout)) {
+        list_->DeactivateAllColumns();
+        int position = 0;
+        for (int subitem : DefaultColumnOrder()) {
+            list_->ActivateColumn(subitem, position++);
+        }
+    }
+    ApplyDisplaySettings();
+    ShowFolder(kTopLevel);
+}
+
+void CZelvantView::ApplyDisplaySettings() {
+    const settings::AppSettings& s = host_.Settings();
+    list_->SetGridLines(s.gridHoriz != 0, s.gridVert != 0);
+    list_->SetAlternateColors(s.alternateColors != 0);
+    source_.SetDisplay(s.display, s.boldText != 0);
+    list_->viewport()->update();
+}
+
+void CZelvantView::ShowFolder(FolderIndex folder) {
+    source_.Show(&host_.Folders(), folder, NowLocal());
+    list_->SetItems(source_.Count());
+}
+
+void CZelvantView::RefreshRecord(int record) {
+    list_->RefreshItem(record);
+}
+
+int CZelvantView::CurrentRecord() const {
+    const std::vector<int> selected = list_->SelectedItems();
+    return selected.empty() ? -1 : selected.front();
+}
+
+void CZelvantView::SelectRecord(int record) {
+    const int row = list_->RowOf(record);
+    if (row >= 0) {
+        list_->SelectItem(row);
+    }
+}
+
+bool CZelvantView::ListHasFocus() const {
+    return list_->HasFocus();
+}
+
+void CZelvantView::DeleteRecords() {
+    settings::AppSettings& s = host_.Settings();
+    if (!CQueryDlg::Ask(this, tr("Are you sure you want to delete the selected record(s)?"),
+                        s.noQueryDelRecord)) {
+        return;
+    }
+    const FolderIndex folderIndex = FolderOnShow();
+    std::vector<int> selected = list_->SelectedItems();
+    CFolder* folder = host_.Folders().FolderAt(folderIndex);
+    if (selected.empty() || folder == nullptr) {
+        return;
+    }
+    // The first selected row on screen keeps its place once the records are gone.
+    const int firstRow = list_->GetFirstSelectedItem();
+    // From the highest position down, so the positions still to go stay valid.
+    std::sort(selected.rbegin(), selected.rend());
+    for (int record : selected) {
+        folder->RemoveRecord(record);
+    }
+    ShowFolder(folderIndex);
+    host_.RecordsChanged();
+    const int count = list_->GetItemCount();
+    if (count > 0) {
+        list_->SelectItem(std::min(firstRow, count - 1));
+    }
+}
+
+}  // namespace zelvant::ui

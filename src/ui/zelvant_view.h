@@ -1,0 +1,74 @@
+#pragma once
+// The main window's record list: the records of the folder chosen in the folder tree, one row
+// each, in the columns the user arranged; deletes records and asks for their properties.
+
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "controls/report_ctrl.h"
+#include "report/date_format.h"
+#include "settings/app_settings.h"
+#include "settings/settings_store.h"
+#include "store/folder_sequence.h"
+#include "ui/record_list.h"
+
+namespace zelvant::ui {
+
+// What the view needs of the window that owns the document.
+class IViewHost {
+  public:
+    virtual ~IViewHost() = default;
+    virtual CFolderSequence& Folders() = 0;
+    virtual settings::AppSettings& Settings() = 0;
+    // Records were added, removed or changed: the document is modified, the popup refreshed.
+    virtual void RecordsChanged() = 0;
+};
+
+class CZelvantView : public QWidget {
+    Q_OBJECT
+  public:
+    CZelvantView(IViewHost& host, std::unique_ptr<report::IDateFormatter> dates,
+                 QWidget* parent = nullptr);
+    ~CZelvantView() override;
+
+    controls::CReportCtrl& List() { return *list_; }
+    const CRecordListSource& Source() const { return source_; }
+
+    // Defines the columns once, then arranges them from `layout` (the file's, or the stored
+    // one of an untitled document) or, when that is refused, in the default order.
+    void InitialUpdate(const std::string& layout);
+    void AttachFieldChooser(controls::CReportOptionsCtrl* chooser);
+    // Grid, alternate colours, bold rows and masks from the settings.
+    void ApplyDisplaySettings();
+
+    // kTopLevel (or a folder that does not exist) empties the list.
+    void ShowFolder(FolderIndex folder);
+    FolderIndex FolderOnShow() const { return source_.Folder(); }
+    void RefreshRecord(int record);
+    // The first selected record in record order; -1 when none.
+    int CurrentRecord() const;
+    void SelectRecord(int record);
+    bool ListHasFocus() const;
+
+    // Asks unless the user said not to, then removes exactly the selected records.
+    void DeleteRecords();
+
+  signals:
+    // Open the properties of a record of the folder on show.
+    void PropertiesRequested(int record);
+    void RecordMenuRequested(QPoint globalPos);
+    // A press selected records with the left (1) or right (2) button; drags start here.
+    void RecordDragRequested(int button, int selectedCount);
+
+  private:
+    void DefineColumns();
+
+    IViewHost& host_;
+    std::unique_ptr<report::IDateFormatter> dates_;
+    CRecordListSource source_;
+    controls::CReportCtrl* list_ = nullptr;
+    bool columnsDefined_ = false;
+};
+
+}  // namespace zelvant::ui

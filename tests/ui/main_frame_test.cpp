@@ -1,0 +1,249 @@
+// The main window over a real document: opening, the title, the record list's layout travelling
+// with the file, deleting records, and the window's own commands.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "settings/settings_store.h"
+#include "store/messages.h"
+#include "ui/commands.h"
+#include "ui/main_frame.h"
+#include "ui/message_box.h"
+#include "ui/password_dlg.h"
+#include "ui/zelvant_app.h"
+
+using namespace zelvant;
+using namespace zelvant::ui;
+
+namespace {
+
+const QString kSample = QStringLiteral(ZELVANT_SAMPLES "/sample-v101.zvd");
+constexpr char kSamplePassword[] = "correct horse";
+constexpr char kSampleLayout[] =
+    "(14,14) 175 16 16 100 100 150 100 100 100 100 100 100 100 150 1 2 0 3 4 5 6 7 8 9 10 11 12 13";
+
+// Answers every password dialog with `password` and every question with `answer`.
+void AnswerDialogs(const QString& password, QMessageBox::StandardButton answer = QMessageBox::No) {
+    SetDialogHookForTests([password, answer](QDialog& dialog) {
+        if (qobject_cast<QMessageBox*>(&dialog) != nullptr) {
+            return int(answer);
+        }
+        for (auto* edit : dialog.findChildren<QLineEdit*>()) {
+            edit->setText(password);
+        }
+        dialog.show();
+        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        return dialog.result();
+    });
+}
+
+QStringList SiteNames(CMainFrame& frame) {
+    QStringList names;
+    auto& list = frame.View().List();
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+        names << frame.View().Source().CellText(list.ItemAt(row), 0);
+    }
+    return names;
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        messages_.clear();
+        SetMessageBoxHookForTests(
+            [this](const QString& text, QMessageBox::Icon) { messages_ << text; });
+        AnswerDialogs(QString::fromLatin1(kSamplePassword));
+    }
+
+    void cleanup() {
+        SetMessageBoxHookForTests({});
+        SetDialogHookForTests({});
+    }
+
+    void startsUntitledWithTheCommandsOfAnEmptyDocument() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Zelvant - Untitled"));
+        QCOMPARE(frame.Tree().RootItem()->text(0), QStringLiteral("Untitled"));
+        QVERIFY(!frame.Action(cmd::kSave)->isEnabled());
+        QVERIFY(!frame.Action(cmd::kSaveAs)->isEnabled());
+        QVERIFY(!frame.Action(cmd::kNewRecord)->isEnabled());
+        QVERIFY(frame.Action(cmd::kNewFolder)->isEnabled());
+        QVERIFY(!frame.ClockText().isEmpty());
+        // Every column shows, in the default order, when nothing is stored.
+        QCOMPARE(frame.View().List().Columns().Shown().size(), std::size_t(14));
+        QCOMPARE(frame.View().List().Columns().Shown().front(), 1);
+    }
+
+    void opensAFileAndShowsItsFoldersAndRecords() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        FrameServices services;
+        services.recordProperties = [](FolderIndex, int) {};
+        frame.SetServices(services);
+        QVERIFY(frame.OpenDocument(kSample));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Zelvant - sample-v101.zvd"));
+        QCOMPARE(frame.Tree().RootItem()->text(0), QStringLiteral("sample-v101.zvd"));
+        QCOMPARE(frame.RecentFiles().front(), QFileInfo(kSample).absoluteFilePath());
+        QCOMPARE(QString::fromStdString(frame.View().List().GetColumnLayout()),
+                 QString::fromLatin1(kSampleLayout));
+        QVERIFY(!frame.Action(cmd::kNewRecord)->isEnabled());
+
+        frame.Tree().SelectFolder(1);  // Banking
+        QCOMPARE(SiteNames(frame), (QStringList{"Example Bank", "Credit card"}));
+        QVERIFY(frame.Action(cmd::kNewRecord)->isEnabled());
+        QVERIFY(frame.Action(cmd::kSaveAs)->isEnabled());
+        QVERIFY(!frame.Action(cmd::kSave)->isEnabled());
+
+        // A wrong password leaves an empty, untitled document.
+        AnswerDialogs(QStringLiteral("wrong"));
+        QVERIFY(!frame.OpenDocument(kSample));
+        QCOMPARE(messages_.size(), 1);
+        QCOMPARE(messages_.front().toStdString(), std::string(msg::kBadFile));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Zelvant - Untitled"));
+        QCOMPARE(frame.Folders().Count(), 0);
+        QCOMPARE(frame.View().List().GetItemCount(), 0);
+    }
+
+    void columnLayoutTravelsWithTheFileAndUntitledOnesWithTheSettings() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bank.zvd"));
+        QVERIFY(QFile::copy(kSample, path));
+        settings::CMemorySettingsStore store;
+        store.WriteString("Settings", "ReportCtrl", "(14,2) 1 2 3 4 5 6 7 8 9 10 11 12 13 14 8 0");
+        {
+            CMainFrame frame(store);
+            QCOMPARE(frame.View().List().Columns().Shown(), (std::vector<int>{8, 0}));
+            QVERIFY(frame.OpenDocument(path));
+            auto& list = frame.View().List();
+            QVERIFY(list.DeactivateColumn(13));
+            QVERIFY(list.DeactivateColumn(1));
+            frame.Document().SetModifiedFlag(true);
+            // The key of the open file is remembered: no password is asked.
+            SetDialogHookForTests([](QDialog&) -> int {
+                qFatal("no dialog expected");
+                return 0;
+            });
+            QVERIFY(frame.SaveDocument());
+            QVERIFY(frame.NewDocument());
+            QCOMPARE(frame.View().List().Columns().Shown(), (std::vector<int>{8, 0}));
+        }
+        AnswerDialogs(QString::fromLatin1(kSamplePassword));
+        CMainFrame frame(store);
+        QVERIFY(frame.OpenDocument(path));
+        const auto& shown = frame.View().List().Columns().Shown();
+        QCOMPARE(shown.size(), std::size_t(12));
+        QVERIFY(std::find(shown.begin(), shown.end(), 13) == shown.end());
+    }
+
+    void deletesExactlyTheSelectedRecords() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        frame.Settings().noQueryDelRecord = 1;
+        CFolderSequence& folders = frame.Folders();
+        CFolder* folder = folders.AppendFolder();
+        folder->SetName("Six");
+        for (const char* name : {"r0", "r1", "r2", "r3", "r4", "r5"}) {
+            folder->AppendRecord()->SetText(RecordField::SiteName, name);
+        }
+        frame.Tree().Rebuild();
+        frame.Tree().SelectFolder(0);
+        auto& list = frame.View().List();
+        list.SelectItem(2);
+        list.SelectItem(5);
+        frame.View().DeleteRecords();
+        QCOMPARE(SiteNames(frame), (QStringList{"r0", "r1", "r3", "r4"}));
+        QCOMPARE(list.SelectedItems(), (std::vector<int>{2}));
+        QVERIFY(frame.Document().IsModified());
+
+        // Deleting the last row selects the new last one.
+        list.clearSelection();
+        list.SelectItem(3);
+        frame.View().DeleteRecords();
+        QCOMPARE(SiteNames(frame), (QStringList{"r0", "r1", "r3"}));
+        QCOMPARE(list.SelectedItems(), (std::vector<int>{2}));
+
+        // Asked, and answered No: nothing goes, but the tick is kept.
+        frame.Settings().noQueryDelRecord = 0;
+        SetDialogHookForTests([](QDialog& dialog) {
+            dialog.findChild<QCheckBox*>()->setChecked(true);
+            return int(QDialog::Rejected);
+        });
+        frame.View().DeleteRecords();
+        QCOMPARE(SiteNames(frame).size(), 3);
+        QCOMPARE(frame.Settings().noQueryDelRecord, 1);
+    }
+
+    void escapeMinimisesOnlyWhenAskedAndKeepOnTopFollowsItsSetting() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        frame.show();
+        frame.Settings().minimizeEsc = 0;
+        frame.Action(cmd::kEscape)->trigger();
+        QVERIFY(!frame.isMinimized());
+        frame.Settings().minimizeEsc = 1;
+        frame.Action(cmd::kEscape)->trigger();
+        QVERIFY(frame.isMinimized());
+
+        frame.Action(cmd::kKeepOnTop)->trigger();
+        QCOMPARE(frame.Settings().topmost, 1);
+        QVERIFY(frame.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        frame.Action(cmd::kKeepOnTop)->trigger();
+        QCOMPARE(frame.Settings().topmost, 0);
+        QVERIFY(!frame.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+
+    void recentFilesHoldEightAndAreForgottenWhenAsked() {
+        QTemporaryDir dir;
+        settings::CMemorySettingsStore store;
+        {
+            CMainFrame frame(store);
+            for (int i = 0; i < 9; ++i) {
+                const QString path = dir.filePath(QStringLiteral("f%1.zvd").arg(i));
+                QVERIFY(QFile::copy(kSample, path));
+                QVERIFY(frame.OpenDocument(path));
+            }
+            QCOMPARE(frame.RecentFiles().size(), 8);
+            QCOMPARE(frame.RecentFiles().front(), dir.filePath(QStringLiteral("f8.zvd")));
+        }
+        CMainFrame frame(store);
+        QCOMPARE(frame.RecentFiles().size(), 8);
+        frame.Settings().clearMRU = 1;
+        frame.ForgetRecentFilesIfAsked();
+        CMainFrame after(store);
+        QVERIFY(after.RecentFiles().isEmpty());
+    }
+
+    void closingAModifiedDocumentAsksAndCancelKeepsTheWindow() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        frame.show();
+        frame.Document().SetModifiedFlag(true);
+        AnswerDialogs({}, QMessageBox::Cancel);
+        QVERIFY(!frame.close());
+        QVERIFY(frame.isVisible());
+        AnswerDialogs({}, QMessageBox::Discard);
+        QVERIFY(frame.close());
+    }
+
+    void dragFormatNameCarriesTheStartTime() {
+        const QDateTime start(QDate(2002, 5, 14), QTime(9, 3, 27, 512), Qt::UTC);
+        QCOMPARE(DragFormatName(start), QStringLiteral("ZLVDragDropFormat2002 5 14 9 3 27 512"));
+    }
+
+  private:
+    QStringList messages_;
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "main_frame_test.moc"
