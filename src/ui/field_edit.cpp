@@ -1,0 +1,461 @@
+#include "ui/field_edit.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyle>
+#include <QTextCursor>
+#include <cstdlib>
+
+#include "ui/clipboard.h"
+
+namespace zelvant::ui {
+namespace {
+
+// Platform styles mask with a bullet; masked fields show one '*' per character, at once.
+class CAsteriskStyle final : public QProxyStyle {
+  public:
+    explicit CAsteriskStyle(QObject* owner) : QProxyStyle(QApplication::style()->name()) {
+        setParent(owner);
+    }
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        switch (hint) {
+            case SH_LineEdit_PasswordCharacter:
+                return '*';
+            case SH_LineEdit_PasswordMaskDelay:
+                return 0;
+            default:
+                return QProxyStyle::styleHint(hint, option, widget, returnData);
+        }
+    }
+};
+
+bool OutsideDragSquare(const QPoint& press, const QPoint& now) {
+    return std::abs(now.x() - press.x()) > kFieldDragDistance ||
+           std::abs(now.y() - press.y()) > kFieldDragDistance;
+}
+
+// Ctrl asks for a copy, else a move; an action the source does not offer becomes one it does.
+Qt::DropAction DropActionFor(Qt::KeyboardModifiers modifiers, Qt::DropActions possible) {
+    const Qt::DropAction wanted =
+        modifiers.testFlag(Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
+    for (const Qt::DropAction action : {wanted, Qt::CopyAction, Qt::MoveAction}) {
+        if (possible.testFlag(action)) {
+            return action;
+        }
+    }
+    return Qt::IgnoreAction;
+}
+
+// Accepts a text drag with the action it will get, or refuses it.
+void AcceptTextDrag(QDropEvent* event) {
+    const Qt::DropAction action = DropActionFor(event->modifiers(), event->possibleActions());
+    if (action == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(action);
+    event->accept();
+}
+
+bool OffersText(const QDropEvent* event) {
+    return event->mimeData() != nullptr && event->mimeData()->hasText();
+}
+
+// Dragged and copied lines are joined with CR LF, which every target program understands.
+QString WithCrLf(QString text) {
+    text.replace(QChar::ParagraphSeparator, QChar::LineFeed);
+    text.replace(QChar::LineSeparator, QChar::LineFeed);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar::LineFeed, QStringLiteral("\r\n"));
+    return text;
+}
+
+// Text leaves a field as a copy only: the field keeps its text whatever the target wants.
+constexpr Qt::DropActions kFieldDragActions = Qt::CopyAction;
+
+Qt::DropAction RunDrag(QWidget* source, QMimeData* mime, Qt::DropActions allowed) {
+    // Qt deletes the drag once it is over.
+    auto* drag = new QDrag(source);
+    drag->setMimeData(mime);
+    return drag->exec(allowed, Qt::CopyAction);
+}
+
+}  // namespace
+
+// ---- CFieldEdit ----
+
+CFieldEdit::CFieldEdit(QWidget* parent) : QLineEdit(parent) {
+    // Qt's own drag would offer a move and refuse masked text; ours does neither.
+    setDragEnabled(false);
+    setAcceptDrops(false);
+    setMouseTracking(true);
+    setStyle(new CAsteriskStyle(this));
+}
+
+void CFieldEdit::SetDragMode(int mode) {
+    mode_ = mode;
+    setAcceptDrops((mode & kDropTarget) != 0);
+}
+
+void CFieldEdit::SetMasked(bool masked) {
+    setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
+}
+
+bool CFieldEdit::Masked() const {
+    return echoMode() == QLineEdit::Password;
+}
+
+void CFieldEdit::CopyToClipboard() {
+    selectAll();
+    // text() is the real text even while the field shows asterisks.
+    PutSecretTextOnClipboard(text());
+}
+
+Qt::DropAction CFieldEdit::StartDrag(QMimeData* mime, Qt::DropActions allowed) {
+    return RunDrag(this, mime, allowed);
+}
+
+bool CFieldEdit::InsideSelection(const QPoint& pos) {
+    if (!hasSelectedText()) {
+        return false;
+    }
+    const int at = cursorPositionAt(pos);
+    return at >= selectionStart() && at <= selectionEnd();
+}
+
+void CFieldEdit::BeginDrag() {
+    pressedInSelection_ = false;
+    const QString selected = selectedText();
+    if (selected.isEmpty()) {
+        return;
+    }
+    dragStart_ = selectionStart();
+    dragLength_ = static_cast<int>(selected.size());
+    droppedOnSelf_ = false;
+    dragging_ = true;
+    const QPointer<CFieldEdit> alive(this);
+    const Qt::DropAction action = StartDrag(MakeSecretMimeData(selected), kFieldDragActions);
+    if (alive.isNull()) {
+        return;
+    }
+    dragging_ = false;
+    if (action == Qt::IgnoreAction) {
+        // Nobody took it: end as a click where the pointer was let go.
+        setCursorPosition(cursorPositionAt(mapFromGlobal(QCursor::pos())));
+    } else if (!droppedOnSelf_) {
+        // Passing over this field moved the caret; the text was only copied out.
+        setSelection(dragStart_, dragLength_);
+    }
+}
+
+void CFieldEdit::InsertDropped(int at, const QString& dropped) {
+    const auto before = text().size();
+    setCursorPosition(at);
+    // Works on read-only fields too: a drop onto the popup shows there until the next refresh,
+    // the record itself is never touched.
+    insert(dropped);
+    // maxLength may have cut the drop short.
+    setSelection(at, static_cast<int>(text().size() - before));
+}
+
+void CFieldEdit::keyPressEvent(QKeyEvent* event) {
+    // Qt's copy would bypass the secret marker; masked fields keep refusing, as Qt does.
+    const bool plain = echoMode() == QLineEdit::Normal && hasSelectedText();
+    if (plain && event->matches(QKeySequence::Copy)) {
+        PutSecretTextOnClipboard(selectedText());
+        event->accept();
+        return;
+    }
+    if (plain && !isReadOnly() && event->matches(QKeySequence::Cut)) {
+        PutSecretTextOnClipboard(selectedText());
+        del();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void CFieldEdit::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if ((mode_ & kDragSource) != 0 && event->button() == Qt::LeftButton &&
+        !event->modifiers().testFlag(Qt::ShiftModifier) && InsideSelection(pos)) {
+        pressedInSelection_ = true;
+        pressPos_ = pos;
+        event->accept();
+        return;
+    }
+    pressedInSelection_ = false;
+    QLineEdit::mousePressEvent(event);
+}
+
+void CFieldEdit::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (pressedInSelection_ && event->buttons().testFlag(Qt::LeftButton)) {
+        if (OutsideDragSquare(pressPos_, pos)) {
+            BeginDrag();
+        }
+        event->accept();
+        return;
+    }
+    pressedInSelection_ = false;
+    QLineEdit::mouseMoveEvent(event);
+    if (event->buttons() == Qt::NoButton) {
+        const bool overDraggable = (mode_ & kDragSource) != 0 && InsideSelection(pos);
+        setCursor(overDraggable || isReadOnly() ? Qt::ArrowCursor : Qt::IBeamCursor);
+    }
+}
+
+void CFieldEdit::mouseReleaseEvent(QMouseEvent* event) {
+    if (pressedInSelection_ && event->button() == Qt::LeftButton) {
+        // Let go without dragging: the click the press would have been.
+        pressedInSelection_ = false;
+        setCursorPosition(cursorPositionAt(event->position().toPoint()));
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void CFieldEdit::dragEnterEvent(QDragEnterEvent* event) {
+    if ((mode_ & kDropTarget) == 0 || !OffersText(event)) {
+        event->ignore();
+        return;
+    }
+    accepting_ = true;
+    setFocus(Qt::OtherFocusReason);
+    AcceptTextDrag(event);
+}
+
+void CFieldEdit::dragMoveEvent(QDragMoveEvent* event) {
+    if (!accepting_) {
+        event->ignore();
+        return;
+    }
+    const int at = cursorPositionAt(event->position().toPoint());
+    if (dragging_ && at >= dragStart_ && at <= dragStart_ + dragLength_) {
+        // Over the text being dragged: show it selected, nowhere to drop.
+        setSelection(dragStart_, dragLength_);
+        event->ignore();
+        return;
+    }
+    setCursorPosition(at);
+    AcceptTextDrag(event);
+}
+
+void CFieldEdit::dragLeaveEvent(QDragLeaveEvent* event) {
+    accepting_ = false;
+    event->accept();
+}
+
+void CFieldEdit::dropEvent(QDropEvent* event) {
+    accepting_ = false;
+    const QString dropped = OffersText(event) ? event->mimeData()->text() : QString();
+    const int at = cursorPositionAt(event->position().toPoint());
+    const bool ontoOwnSelection = dragging_ && at >= dragStart_ && at <= dragStart_ + dragLength_;
+    AcceptTextDrag(event);
+    if ((mode_ & kDropTarget) == 0 || dropped.isEmpty() || ontoOwnSelection ||
+        !event->isAccepted()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    InsertDropped(at, dropped);
+    droppedOnSelf_ = dragging_;
+}
+
+// ---- CFieldTextEdit ----
+
+CFieldTextEdit::CFieldTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    setAcceptDrops(false);
+    viewport()->setAcceptDrops(false);
+    viewport()->setMouseTracking(true);
+}
+
+void CFieldTextEdit::SetDragMode(int mode) {
+    mode_ = mode;
+    setAcceptDrops((mode & kDropTarget) != 0);
+    viewport()->setAcceptDrops((mode & kDropTarget) != 0);
+}
+
+void CFieldTextEdit::CopyToClipboard() {
+    selectAll();
+    ensureCursorVisible();
+    PutSecretTextOnClipboard(WithCrLf(textCursor().selectedText()));
+}
+
+Qt::DropAction CFieldTextEdit::StartDrag(QMimeData* mime, Qt::DropActions allowed) {
+    return RunDrag(this, mime, allowed);
+}
+
+QMimeData* CFieldTextEdit::createMimeDataFromSelection() const {
+    return MakeSecretMimeData(WithCrLf(textCursor().selectedText()));
+}
+
+bool CFieldTextEdit::InsideSelection(const QPoint& pos) const {
+    const QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection()) {
+        return false;
+    }
+    const int at = cursorForPosition(pos).position();
+    return at >= cursor.selectionStart() && at <= cursor.selectionEnd();
+}
+
+void CFieldTextEdit::BeginDrag() {
+    pressedInSelection_ = false;
+    const QTextCursor cursor = textCursor();
+    const QString selected = WithCrLf(cursor.selectedText());
+    if (selected.isEmpty()) {
+        return;
+    }
+    dragStart_ = cursor.selectionStart();
+    dragEnd_ = cursor.selectionEnd();
+    droppedOnSelf_ = false;
+    dragging_ = true;
+    const QPointer<CFieldTextEdit> alive(this);
+    const Qt::DropAction action = StartDrag(MakeSecretMimeData(selected), kFieldDragActions);
+    if (alive.isNull()) {
+        return;
+    }
+    dragging_ = false;
+    if (action == Qt::IgnoreAction) {
+        setTextCursor(cursorForPosition(viewport()->mapFromGlobal(QCursor::pos())));
+    } else if (!droppedOnSelf_) {
+        QTextCursor restored = textCursor();
+        restored.setPosition(dragStart_);
+        restored.setPosition(dragEnd_, QTextCursor::KeepAnchor);
+        setTextCursor(restored);
+    }
+}
+
+void CFieldTextEdit::keyPressEvent(QKeyEvent* event) {
+    QTextCursor cursor = textCursor();
+    if (cursor.hasSelection() && event->matches(QKeySequence::Copy)) {
+        PutSecretTextOnClipboard(WithCrLf(cursor.selectedText()));
+        event->accept();
+        return;
+    }
+    if (cursor.hasSelection() && !isReadOnly() && event->matches(QKeySequence::Cut)) {
+        PutSecretTextOnClipboard(WithCrLf(cursor.selectedText()));
+        cursor.removeSelectedText();
+        setTextCursor(cursor);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CFieldTextEdit::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    const bool plainLeft =
+        event->button() == Qt::LeftButton && !event->modifiers().testFlag(Qt::ShiftModifier);
+    if (plainLeft && InsideSelection(pos)) {
+        if ((mode_ & kDragSource) != 0) {
+            pressedInSelection_ = true;
+            pressPos_ = pos;
+            event->accept();
+            return;
+        }
+        // Without the source bit the press must not start Qt's own (moving) drag either.
+        QTextCursor cursor = textCursor();
+        cursor.clearSelection();
+        setTextCursor(cursor);
+    }
+    pressedInSelection_ = false;
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void CFieldTextEdit::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (pressedInSelection_ && event->buttons().testFlag(Qt::LeftButton)) {
+        if (OutsideDragSquare(pressPos_, pos)) {
+            BeginDrag();
+        }
+        event->accept();
+        return;
+    }
+    pressedInSelection_ = false;
+    QPlainTextEdit::mouseMoveEvent(event);
+    if (event->buttons() == Qt::NoButton) {
+        const bool overDraggable = (mode_ & kDragSource) != 0 && InsideSelection(pos);
+        viewport()->setCursor(overDraggable ? Qt::ArrowCursor : Qt::IBeamCursor);
+    }
+}
+
+void CFieldTextEdit::mouseReleaseEvent(QMouseEvent* event) {
+    if (pressedInSelection_ && event->button() == Qt::LeftButton) {
+        pressedInSelection_ = false;
+        setTextCursor(cursorForPosition(event->position().toPoint()));
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::mouseReleaseEvent(event);
+}
+
+void CFieldTextEdit::dragEnterEvent(QDragEnterEvent* event) {
+    if ((mode_ & kDropTarget) == 0 || !OffersText(event)) {
+        event->ignore();
+        return;
+    }
+    accepting_ = true;
+    setFocus(Qt::OtherFocusReason);
+    AcceptTextDrag(event);
+}
+
+void CFieldTextEdit::dragMoveEvent(QDragMoveEvent* event) {
+    if (!accepting_) {
+        event->ignore();
+        return;
+    }
+    const QTextCursor under = cursorForPosition(event->position().toPoint());
+    const int at = under.position();
+    if (dragging_ && at >= dragStart_ && at <= dragEnd_) {
+        QTextCursor own = textCursor();
+        own.setPosition(dragStart_);
+        own.setPosition(dragEnd_, QTextCursor::KeepAnchor);
+        setTextCursor(own);
+        event->ignore();
+        return;
+    }
+    setTextCursor(under);
+    AcceptTextDrag(event);
+}
+
+void CFieldTextEdit::dragLeaveEvent(QDragLeaveEvent* event) {
+    accepting_ = false;
+    event->accept();
+}
+
+void CFieldTextEdit::dropEvent(QDropEvent* event) {
+    accepting_ = false;
+    const QString dropped = OffersText(event) ? event->mimeData()->text() : QString();
+    QTextCursor cursor = cursorForPosition(event->position().toPoint());
+    const int at = cursor.position();
+    const bool ontoOwnSelection = dragging_ && at >= dragStart_ && at <= dragEnd_;
+    AcceptTextDrag(event);
+    if ((mode_ & kDropTarget) == 0 || dropped.isEmpty() || ontoOwnSelection ||
+        !event->isAccepted()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    cursor.insertText(dropped);
+    const int end = cursor.position();
+    cursor.setPosition(at);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    droppedOnSelf_ = dragging_;
+}
+
+}  // namespace zelvant::ui

@@ -1,0 +1,116 @@
+#pragma once
+// Text fields whose text can be dragged into other programs (always as a copy) and which take
+// text dropped from anywhere, inserted at the pointer and left selected. Copying puts the whole
+// text on the clipboard, the real text even while the field shows asterisks.
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+class QMimeData;
+
+namespace zelvant::ui {
+
+// Bits of a field's drag mode.
+enum FieldDragMode {
+    kDragSource = 1,  // selected text can be dragged out
+    kDropTarget = 2,  // dropped text is inserted
+    kDragBoth = kDragSource | kDropTarget,
+};
+
+// Pixels the pointer must move from the press, on any side, before a drag begins.
+inline constexpr int kFieldDragDistance = 5;
+
+class CFieldEdit : public QLineEdit {
+    Q_OBJECT
+  public:
+    explicit CFieldEdit(QWidget* parent = nullptr);
+
+    void SetDragMode(int mode);
+    int DragMode() const { return mode_; }
+    // Shows one "*" per character, or the text.
+    void SetMasked(bool masked);
+    bool Masked() const;
+    // Selects everything and puts the real text on the clipboard, marked as secret.
+    void CopyToClipboard();
+
+    // A drag started from this field is under way / a drag is over this field.
+    bool Dragging() const { return dragging_; }
+    bool Accepting() const { return accepting_; }
+
+  protected:
+    // Runs the drag of the selected text, owning the data, with the actions the field allows
+    // (copy only), and returns what the target did (Qt::IgnoreAction when nothing took it).
+    // Tests override it, since QDrag::exec blocks.
+    virtual Qt::DropAction StartDrag(QMimeData* mime, Qt::DropActions allowed);
+
+    // Keyboard copy and cut mark the text as secret too.
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    bool InsideSelection(const QPoint& pos);
+    void BeginDrag();
+    void InsertDropped(int at, const QString& dropped);
+
+    int mode_ = 0;
+    // Set between a press inside the selection and the start of its drag.
+    bool pressedInSelection_ = false;
+    QPoint pressPos_;
+    bool dragging_ = false;
+    bool accepting_ = false;
+    // The selection a drag from this field started with, and whether it was dropped back here.
+    int dragStart_ = 0;
+    int dragLength_ = 0;
+    bool droppedOnSelf_ = false;
+};
+
+// The multi-line variant, for notes.
+class CFieldTextEdit : public QPlainTextEdit {
+    Q_OBJECT
+  public:
+    explicit CFieldTextEdit(QWidget* parent = nullptr);
+
+    void SetDragMode(int mode);
+    int DragMode() const { return mode_; }
+    // As CFieldEdit's; lines are joined with CR LF, here and in drags.
+    void CopyToClipboard();
+
+    bool Dragging() const { return dragging_; }
+    bool Accepting() const { return accepting_; }
+
+  protected:
+    // As CFieldEdit::StartDrag.
+    virtual Qt::DropAction StartDrag(QMimeData* mime, Qt::DropActions allowed);
+
+    // Mouse and drag positions are the viewport's, as Qt delivers them.
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    QMimeData* createMimeDataFromSelection() const override;
+
+  private:
+    bool InsideSelection(const QPoint& pos) const;
+    void BeginDrag();
+
+    int mode_ = 0;
+    bool pressedInSelection_ = false;
+    QPoint pressPos_;
+    bool dragging_ = false;
+    bool accepting_ = false;
+    int dragStart_ = 0;
+    int dragEnd_ = 0;
+    bool droppedOnSelf_ = false;
+};
+
+}  // namespace zelvant::ui
