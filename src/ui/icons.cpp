@@ -42,6 +42,9 @@ constexpr std::array kIcons{
     // the password edits' show/hide toggle
     IconEntry{"reveal", nullptr},
     IconEntry{"conceal", nullptr},
+    // the record dialog's location and e-mail buttons
+    IconEntry{"web", "internet-web-browser"},
+    IconEntry{"mail", "mail-message-new"},
     // folder tree and popup tree
     IconEntry{"root", nullptr},
     IconEntry{"folder", nullptr},
