@@ -1,5 +1,6 @@
 #include "controls/report_ctrl.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -484,6 +485,8 @@ void CReportCtrl::SortBy(int subitem, bool ascending) {
 
 void CReportCtrl::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
+    dragButton_ = Qt::NoButton;
+    dragRequested_ = false;
     if (event->button() == Qt::LeftButton && ignoreNextClick_) {
         ignoreNextClick_ = false;
         swallowingPress_ = true;
@@ -504,6 +507,7 @@ void CReportCtrl::mousePressEvent(QMouseEvent* event) {
             }
             const std::vector<char> mask = SelectedRowMask();
             emit BeginDrag(2, static_cast<int>(std::count(mask.begin(), mask.end(), 1)));
+            NoteDragPress(event, index);
         }
         event->accept();
         return;
@@ -512,6 +516,16 @@ void CReportCtrl::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && index.isValid()) {
         const std::vector<char> mask = SelectedRowMask();
         emit BeginDrag(1, static_cast<int>(std::count(mask.begin(), mask.end(), 1)));
+        NoteDragPress(event, index);
+    }
+}
+
+void CReportCtrl::NoteDragPress(const QMouseEvent* event, const QModelIndex& index) {
+    // A receiver of BeginDrag may have refilled the list.
+    if (index.model() == model() && index.isValid() &&
+        selectionModel()->isRowSelected(index.row(), {})) {
+        dragButton_ = event->button();
+        dragPressPos_ = event->position().toPoint();
     }
 }
 
@@ -523,6 +537,19 @@ void CReportCtrl::mouseMoveEvent(QMouseEvent* event) {
         }
         swallowingPress_ = false;
     }
+    if (dragButton_ != Qt::NoButton && (event->buttons() & dragButton_) != 0) {
+        // Pressing on the selection drags it; it never starts a drag-selection.
+        if (!dragRequested_ && (event->position().toPoint() - dragPressPos_).manhattanLength() >=
+                                   QApplication::startDragDistance()) {
+            dragRequested_ = true;
+            emit DragStartRequested(dragButton_ == Qt::RightButton ? 2 : 1);
+        }
+        event->accept();
+        return;
+    }
+    if (!dragRequested_) {
+        dragButton_ = Qt::NoButton;  // released where the list could not see it
+    }
     QTreeView::mouseMoveEvent(event);
 }
 
@@ -531,6 +558,17 @@ void CReportCtrl::mouseReleaseEvent(QMouseEvent* event) {
         swallowingPress_ = false;
         event->accept();
         return;
+    }
+    if (dragButton_ != Qt::NoButton && event->button() == dragButton_) {
+        const bool dragged = dragRequested_;
+        dragButton_ = Qt::NoButton;
+        dragRequested_ = false;
+        // The release that ends a drag (handed back by the platform once the drag is over) must
+        // neither collapse the selection nor open the record menu.
+        if (dragged) {
+            event->accept();
+            return;
+        }
     }
     if (event->button() == Qt::RightButton) {
         setFocus(Qt::MouseFocusReason);

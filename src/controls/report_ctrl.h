@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QList>
 #include <QListWidget>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QTreeView>
@@ -178,6 +179,10 @@ class CReportCtrl : public QTreeView {
     void RightButtonReleased(int row, QPoint globalPos);
     // A press that selected rows; button 1 left, 2 right.
     void BeginDrag(int button, int selectedCount);
+    // After such a press on a selected row, the pointer went beyond the drag distance with the
+    // button still down: the owner may start dragging the selection now. The rest of that press
+    // (its moves and its release) is the drag's, not the list's.
+    void DragStartRequested(int button);
     void ColumnsChanged();
 
   protected:
@@ -200,6 +205,8 @@ class CReportCtrl : public QTreeView {
     void ColumnsEdited();
     // A column dropped on the header: shown there, or moved when it already is.
     void DropColumn(int subitem, int position);
+    // Remembers a press on a selected row as one that may become a drag.
+    void NoteDragPress(const QMouseEvent* event, const QModelIndex& index);
     // Row r is selected when mask[r] != 0.
     std::vector<char> SelectedRowMask() const;
 
@@ -212,6 +219,11 @@ class CReportCtrl : public QTreeView {
     bool sortAscending_ = true;
     bool ignoreNextClick_ = false;
     bool swallowingPress_ = false;  // the ignored press's button is still down
+    // The press that may become a record drag: its button (none when there is no such press),
+    // where it was, and whether the drag was asked for.
+    Qt::MouseButton dragButton_ = Qt::NoButton;
+    QPoint dragPressPos_;
+    bool dragRequested_ = false;
     bool headerSyncSuspended_ = false;
     bool gridHorizontal_ = false;
     bool gridVertical_ = false;

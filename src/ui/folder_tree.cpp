@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -11,6 +15,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <optional>
 #include <utility>
 
 #include "store/messages.h"
@@ -20,6 +25,7 @@
 #include "ui/icons.h"
 #include "ui/message_box.h"
 #include "ui/query_dlg.h"
+#include "ui/record_drag.h"
 
 namespace zelvant::ui {
 
@@ -103,6 +109,15 @@ int RunDragMenu(QWidget* parent, const QPoint& globalPos) {
     return chosen != nullptr ? chosen->data().toInt() : kCancelDragCommand;
 }
 
+int RunRecordDragMenu(QWidget* parent, const QPoint& globalPos) {
+    QMenu menu(parent);
+    menu.addAction(CFolderTree::tr("Copy Record(s)"))->setData(kCopyRecordsCommand);
+    menu.addAction(CFolderTree::tr("Move Record(s)"))->setData(kMoveRecordsCommand);
+    menu.addAction(CFolderTree::tr("Cancel"))->setData(kCancelDragCommand);
+    const QAction* chosen = menu.exec(globalPos);
+    return chosen != nullptr ? chosen->data().toInt() : kCancelDragCommand;
+}
+
 }  // namespace
 
 CFolderTree::CFolderTree(IFolderHost& host, QWidget* parent) : QTreeWidget(parent), host_(host) {
@@ -116,6 +131,9 @@ CFolderTree::CFolderTree(IFolderHost& host, QWidget* parent) : QTreeWidget(paren
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragEnabled(false);
     setDragDropMode(QAbstractItemView::NoDragDrop);
+    // Folders are dragged by the tree's own mouse handling; only records come through Qt's
+    // drag and drop, and the handlers below take nothing else.
+    setAcceptDrops(true);
     // One step of the drag timer's scrolling is one line.
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setItemDelegate(new DropHighlightDelegate(this));
@@ -126,6 +144,7 @@ CFolderTree::CFolderTree(IFolderHost& host, QWidget* parent) : QTreeWidget(paren
     dragTimer_.setInterval(kDefaultDragInterval);
     connect(&dragTimer_, &QTimer::timeout, this, &CFolderTree::OnDragTimer);
     dragMenu_ = [this](const QPoint& globalPos) { return RunDragMenu(this, globalPos); };
+    recordMenu_ = [this](const QPoint& globalPos) { return RunRecordDragMenu(this, globalPos); };
 
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (!building_) {
@@ -154,6 +173,8 @@ void CFolderTree::Rebuild() {
 
 void CFolderTree::RebuildAndSelect(FolderIndex select) {
     CancelDrag();
+    // Records may still be dragged over the tree; the highlighted item is about to go.
+    SetDropHighlight(nullptr);
     ++generation_;
     building_ = true;
     clear();
@@ -634,16 +655,16 @@ void CFolderTree::EndDrag() {
 }
 
 void CFolderTree::OnDragTimer() {
-    if (state_ != DragState::Dragging) {
+    if (state_ != DragState::Dragging && !recordDrag_) {
         return;
     }
     const int rowHeight = RowHeight();
     if (lastPos_.y() < 2 * rowHeight) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        SetDropHighlight(FirstVisibleItem());
+        SetTimerHighlight(FirstVisibleItem());
     } else if (lastPos_.y() > viewport()->height() - 2 * rowHeight) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        SetDropHighlight(LastVisibleItem());
+        SetTimerHighlight(LastVisibleItem());
     }
     // The counter survives moves to other items, so a slow drag across several folders opens the
     // one it rests on sooner; that is how the tree has always behaved.
@@ -657,6 +678,13 @@ void CFolderTree::OnDragTimer() {
         ++hoverCount_;
     }
     UpdateDragCursor();
+}
+
+void CFolderTree::SetTimerHighlight(QTreeWidgetItem* item) {
+    if (recordDrag_ && !RecordTargetValid(item, recordSource_)) {
+        item = nullptr;
+    }
+    SetDropHighlight(item);
 }
 
 void CFolderTree::SetDropHighlight(QTreeWidgetItem* item) {
@@ -714,6 +742,133 @@ QTreeWidgetItem* CFolderTree::LastVisibleItem() const {
         item = next;
     }
     return item;
+}
+
+// ---- records dropped from the record list ----
+
+void CFolderTree::SetRecordDragFormat(const QString& runName) {
+    recordFormat_ = runName;
+}
+
+void CFolderTree::SetRecordDragMenuRunner(DragMenuRunner runner) {
+    recordMenu_ = std::move(runner);
+}
+
+bool CFolderTree::RecordTargetValid(const QTreeWidgetItem* item, FolderIndex source) const {
+    if (item == nullptr || item == root_) {
+        return false;
+    }
+    // The selected folder is the one whose records the list shows, so it is the source.
+    const FolderIndex target = FolderOf(item);
+    return target != source && target != SelectedFolder() &&
+           host_.Folders().FolderAt(target) != nullptr;
+}
+
+bool CFolderTree::TrackRecordDrag(QDragMoveEvent* event, FolderIndex source) {
+    const QPoint pos = event->position().toPoint();
+    lastPos_ = pos;
+    QTreeWidgetItem* item = viewport()->rect().contains(pos) ? itemAt(pos) : nullptr;
+    const bool valid =
+        event->possibleActions().testFlag(Qt::CopyAction) && RecordTargetValid(item, source);
+    SetDropHighlight(valid ? item : nullptr);
+    if (valid) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+    return valid;
+}
+
+void CFolderTree::EndRecordDrag() {
+    if (!recordDrag_) {
+        return;
+    }
+    recordDrag_ = false;
+    recordSource_ = kNoItem;
+    dragTimer_.stop();
+    SetDropHighlight(nullptr);
+    hoverCount_ = 0;
+}
+
+void CFolderTree::dragEnterEvent(QDragEnterEvent* event) {
+    EndRecordDrag();
+    const std::optional<RecordDragPayload> payload =
+        state_ == DragState::Idle ? ReadRecordDragData(*event->mimeData(), recordFormat_)
+                                  : std::nullopt;
+    if (!payload) {
+        event->ignore();
+        return;
+    }
+    recordDrag_ = true;
+    recordSource_ = payload->folder;
+    hoverCount_ = 0;
+    dragTimer_.start();
+    if (!TrackRecordDrag(event, recordSource_)) {
+        // Qt sends the moves only to a widget that took the enter; "no drop here" is the action.
+        event->setDropAction(Qt::IgnoreAction);
+        event->accept();
+    }
+}
+
+void CFolderTree::dragMoveEvent(QDragMoveEvent* event) {
+    if (!recordDrag_) {
+        event->ignore();
+        return;
+    }
+    TrackRecordDrag(event, recordSource_);
+}
+
+void CFolderTree::dragLeaveEvent(QDragLeaveEvent* event) {
+    EndRecordDrag();
+    event->accept();
+}
+
+void CFolderTree::dropEvent(QDropEvent* event) {
+    EndRecordDrag();
+    const std::optional<RecordDragPayload> payload =
+        state_ == DragState::Idle ? ReadRecordDragData(*event->mimeData(), recordFormat_)
+                                  : std::nullopt;
+    const QPoint pos = event->position().toPoint();
+    QTreeWidgetItem* item = viewport()->rect().contains(pos) ? itemAt(pos) : nullptr;
+    if (!payload || !event->possibleActions().testFlag(Qt::CopyAction) ||
+        !RecordTargetValid(item, payload->folder)) {
+        event->ignore();
+        return;
+    }
+    const FolderIndex source = payload->folder;
+    const FolderIndex target = FolderOf(item);
+    bool move = true;
+    if (payload->button == 2) {
+        const unsigned generation = generation_;
+        const int command =
+            recordMenu_ ? recordMenu_(viewport()->mapToGlobal(pos)) : kCancelDragCommand;
+        if (generation != generation_ ||
+            (command != kCopyRecordsCommand && command != kMoveRecordsCommand)) {
+            event->ignore();
+            return;
+        }
+        move = command == kMoveRecordsCommand;
+    }
+
+    const RecordTransfer transfer = CopyOrMoveRecords(host_.Folders(), *payload, target, move);
+    if (transfer.refused) {
+        event->ignore();
+        return;
+    }
+    // Any moving was done here; the drag's source must remove nothing, so the drag reports a copy.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (transfer.outOfMemory) {
+        host_.ShowMessage(QString::fromUtf8(msg::kNoMemoryRecord.data(),
+                                            static_cast<qsizetype>(msg::kNoMemoryRecord.size())),
+                          QMessageBox::Critical);
+    }
+    if (transfer.copied > 0 || transfer.removed > 0) {
+        host_.FoldersChanged();
+    }
+    RebuildAndSelect(source);
+    emit RecordsDropped(source);
 }
 
 // ---- the bar ----

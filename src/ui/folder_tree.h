@@ -1,7 +1,8 @@
 #pragma once
 // The folder window: the document's folders as a tree under one root item named after the file,
 // the folder commands, and moving or copying folders by dragging them inside the tree (the left
-// button moves; the right button asks with a small menu).
+// button moves; the right button asks with a small menu). Records dragged from the record list
+// are dropped onto its folders the same way.
 
 #include <QCursor>
 #include <QDockWidget>
@@ -37,6 +38,13 @@ enum FolderDragCommand {
     kCopyFolderCommand = 32841,
     kMoveFolderCommand = 32842,
     kCancelDragCommand = 32843,
+};
+
+// The menu shown when records are dropped with the right button; it cancels with
+// kCancelDragCommand.
+enum RecordDragCommand {
+    kCopyRecordsCommand = 32862,
+    kMoveRecordsCommand = 32863,
 };
 
 class CFolderTree : public QTreeWidget {
@@ -82,9 +90,19 @@ class CFolderTree : public QTreeWidget {
     int HoverCount() const { return hoverCount_; }
     void SetDragTimerInterval(int ms);
     int DragTimerInterval() const { return dragTimer_.interval(); }
+    bool DragTimerActive() const { return dragTimer_.isActive(); }
     void SetDragMenuRunner(DragMenuRunner runner);
     // Ends a drag without changing anything.
     void CancelDrag();
+
+    // The run's private format name; until it is set, no records are taken.
+    void SetRecordDragFormat(const QString& runName);
+    QString RecordDragFormat() const { return recordFormat_; }
+    // The runner for the menu of a right-button record drop: kCopyRecordsCommand,
+    // kMoveRecordsCommand or kCancelDragCommand.
+    void SetRecordDragMenuRunner(DragMenuRunner runner);
+    // Records of this run are being dragged over the tree.
+    bool RecordDragOver() const { return recordDrag_; }
 
     QSize sizeHint() const override;
 
@@ -94,6 +112,9 @@ class CFolderTree : public QTreeWidget {
     void FolderSelected(zelvant::FolderIndex index);
     // A right click on an item, which is selected first.
     void FolderMenuRequested(const QPoint& globalPos);
+    // Records of this folder were dropped onto another one (copied or moved, or not at all when
+    // memory ran out first); the tree has been rebuilt with the folder selected again.
+    void RecordsDropped(zelvant::FolderIndex source);
 
   protected:
     bool event(QEvent* event) override;
@@ -105,6 +126,10 @@ class CFolderTree : public QTreeWidget {
     void keyReleaseEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
 
@@ -132,6 +157,12 @@ class CFolderTree : public QTreeWidget {
     QTreeWidgetItem* FirstVisibleItem() const;
     QTreeWidgetItem* LastVisibleItem() const;
     void OnExpandedChanged(QTreeWidgetItem* item, bool expanded);
+    // The drag timer's highlight; during a record drag only a valid target is highlighted.
+    void SetTimerHighlight(QTreeWidgetItem* item);
+    bool RecordTargetValid(const QTreeWidgetItem* item, FolderIndex source) const;
+    // Highlights the target under the pointer and answers the event; false off a target.
+    bool TrackRecordDrag(QDragMoveEvent* event, FolderIndex source);
+    void EndRecordDrag();
 
     IFolderHost& host_;
     QTreeWidgetItem* root_ = nullptr;
@@ -156,6 +187,11 @@ class CFolderTree : public QTreeWidget {
     QCursor forbiddenCopyCursor_;
     bool haveForbiddenCopyCursor_ = false;
     DragMenuRunner dragMenu_;
+
+    QString recordFormat_;
+    bool recordDrag_ = false;
+    FolderIndex recordSource_ = kNoItem;
+    DragMenuRunner recordMenu_;
 };
 
 // The docking window "Folders" that holds the tree.

@@ -1,11 +1,16 @@
 #include "ui/zelvant_view.h"
 
+#include <QDrag>
+#include <QMimeData>
 #include <QPalette>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "ui/icons.h"
 #include "ui/query_dlg.h"
+#include "ui/record_drag.h"
 
 namespace zelvant::ui {
 
@@ -34,6 +39,18 @@ CZelvantView::CZelvantView(IViewHost& host, std::unique_ptr<report::IDateFormatt
                 }
             });
     connect(list_, &controls::CReportCtrl::BeginDrag, this, &CZelvantView::RecordDragRequested);
+    connect(list_, &controls::CReportCtrl::DragStartRequested, this,
+            [this](int button) { StartRecordDrag(button); });
+
+    dragStarter_ = [this](std::unique_ptr<QMimeData> mime, Qt::DropActions allowed) {
+        QPointer<QDrag> drag = new QDrag(list_->viewport());
+        drag->setMimeData(mime.release());
+        const Qt::DropAction action = drag->exec(allowed, Qt::CopyAction);
+        if (drag != nullptr) {
+            drag->deleteLater();
+        }
+        return action;
+    };
 }
 
 CZelvantView::~CZelvantView() {
@@ -157,6 +174,39 @@ void CZelvantView::DeleteRecords() {
     if (count > 0) {
         list_->SelectItem(std::min(firstRow, count - 1));
     }
+}
+
+void CZelvantView::SetRecordDragFormat(const QString& runName) {
+    dragFormat_ = runName;
+}
+
+void CZelvantView::SetRecordDragStarter(RecordDragStarter starter) {
+    dragStarter_ = std::move(starter);
+}
+
+bool CZelvantView::StartRecordDrag(int button) {
+    const FolderIndex folderIndex = FolderOnShow();
+    const CFolder* folder = host_.Folders().FolderAt(folderIndex);
+    if (dragging_ || dragFormat_.isEmpty() || !dragStarter_ || folder == nullptr ||
+        (button != 1 && button != 2)) {
+        return false;
+    }
+    RecordDragPayload payload{button, folderIndex, list_->SelectedItems()};
+    if (payload.records.empty()) {
+        return false;
+    }
+    const int countBefore = folder->RecordCount();
+    dragging_ = true;
+    dragStarter_(MakeRecordDragData(dragFormat_, payload), Qt::CopyAction | Qt::MoveAction);
+    dragging_ = false;
+    // Records that moved away leave stale rows behind. A copy or a drag that ended nowhere leaves
+    // the folder as it was, so the selection and sort order stay.
+    const CFolder* after = host_.Folders().FolderAt(folderIndex);
+    if (FolderOnShow() == folderIndex &&
+        (after == nullptr || after->RecordCount() != countBefore)) {
+        ShowFolder(folderIndex);
+    }
+    return true;
 }
 
 }  // namespace zelvant::ui

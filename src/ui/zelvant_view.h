@@ -2,7 +2,9 @@
 // The main window's record list: the records of the folder chosen in the folder tree, one row
 // each, in the columns the user arranged; deletes records and asks for their properties.
 
+#include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,6 +14,8 @@
 #include "settings/settings_store.h"
 #include "store/folder_sequence.h"
 #include "ui/record_list.h"
+
+class QMimeData;
 
 namespace zelvant::ui {
 
@@ -54,6 +58,18 @@ class CZelvantView : public QWidget {
     // Asks unless the user said not to, then removes exactly the selected records.
     void DeleteRecords();
 
+    // Runs a drag of the data with the allowed actions and returns the action it ended with. The
+    // default is Qt's drag loop; tests put in their own to see the data.
+    using RecordDragStarter =
+        std::function<Qt::DropAction(std::unique_ptr<QMimeData> mime, Qt::DropActions allowed)>;
+    // The run's private format name; until it is set, no record drag starts.
+    void SetRecordDragFormat(const QString& runName);
+    QString RecordDragFormat() const { return dragFormat_; }
+    void SetRecordDragStarter(RecordDragStarter starter);
+    // Drags the selected records of the folder on show (button 1 left, 2 right) towards the
+    // folder tree. False when nothing could be dragged.
+    bool StartRecordDrag(int button);
+
   signals:
     // Open the properties of a record of the folder on show.
     void PropertiesRequested(int record);
@@ -69,6 +85,9 @@ class CZelvantView : public QWidget {
     CRecordListSource source_;
     controls::CReportCtrl* list_ = nullptr;
     bool columnsDefined_ = false;
+    QString dragFormat_;
+    RecordDragStarter dragStarter_;
+    bool dragging_ = false;
 };
 
 }  // namespace zelvant::ui
