@@ -26,6 +26,8 @@
 #include "ui/icons.h"
 #include "ui/message_box.h"
 #include "ui/password_dlg.h"
+#include "ui/password_popup.h"
+#include "ui/record_props.h"
 
 namespace zelvant::ui {
 namespace {
@@ -75,6 +77,9 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
         chooserBar_->move(100, screen->geometry().height() / 3);
     }
 
+    popup_ = std::make_unique<CPasswordPopup>(settings_, store_);
+    connect(popup_.get(), &CPasswordPopup::VisibilityChanged, this, [this] { UpdateCommands(); });
+
     SetTopmost(settings_.topmost != 0);
 
     connect(tree_, &CFolderTree::FolderSelected, this, &CMainFrame::OnFolderSelected);
@@ -82,11 +87,8 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
             [this](QPoint pos) { folderMenu_->exec(pos); });
     connect(view_, &CZelvantView::RecordMenuRequested, this,
             [this](QPoint pos) { recordMenu_->exec(pos); });
-    connect(view_, &CZelvantView::PropertiesRequested, this, [this](int record) {
-        if (services_.recordProperties) {
-            services_.recordProperties(view_->FolderOnShow(), record);
-        }
-    });
+    connect(view_, &CZelvantView::PropertiesRequested, this, &CMainFrame::EditRecord);
+    connect(tree_, &CFolderTree::RecordsDropped, view_, &CZelvantView::ShowFolder);
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommands(); });
     connect(&view_->List(), &controls::CReportCtrl::BeginDrag, this, [this] { UpdateCommands(); });
 
@@ -150,7 +152,7 @@ void CMainFrame::CreateActions() {
     });
     connect(Action(cmd::kExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(cmd::kNewFolder), &QAction::triggered, this, [this] { tree_->NewFolder(); });
-    connect(Action(cmd::kNewRecord), &QAction::triggered, this, &CMainFrame::OnNewRecord);
+    connect(Action(cmd::kNewRecord), &QAction::triggered, this, &CMainFrame::NewRecord);
     connect(Action(cmd::kDelete), &QAction::triggered, this, &CMainFrame::OnDelete);
     connect(Action(cmd::kProperties), &QAction::triggered, this, &CMainFrame::OnProperties);
     Action(cmd::kKeepOnTop)->setCheckable(true);
@@ -162,12 +164,8 @@ void CMainFrame::CreateActions() {
     connect(Action(cmd::kCustomizeView), &QAction::triggered, this,
             [this](bool on) { chooserBar_->setVisible(on); });
     Action(cmd::kPasswordPopup)->setCheckable(true);
-    connect(Action(cmd::kPasswordPopup), &QAction::triggered, this, [this] {
-        if (services_.togglePasswordPopup) {
-            services_.togglePasswordPopup();
-        }
-        UpdateCommands();
-    });
+    connect(Action(cmd::kPasswordPopup), &QAction::triggered, this,
+            &CMainFrame::TogglePasswordPopup);
     connect(Action(cmd::kOptions), &QAction::triggered, this, [this] {
         if (services_.optionsDialog) {
             services_.optionsDialog();
@@ -315,17 +313,13 @@ void CMainFrame::InitialUpdate() {
     UpdateTitle();
     tree_->SelectFolder(kTopLevel);
     tree_->setFocus();
-    if (services_.refreshPasswordPopup) {
-        services_.refreshPasswordPopup();
-    }
+    RefreshPopup(false);
     UpdateCommands();
 }
 
 void CMainFrame::FoldersChanged() {
     doc_->SetModifiedFlag(true);
-    if (services_.refreshPasswordPopup) {
-        services_.refreshPasswordPopup();
-    }
+    RefreshPopup(false);
     UpdateCommands();
 }
 
@@ -355,16 +349,13 @@ void CMainFrame::UpdateCommands() {
     Action(cmd::kSaveAs)->setEnabled(doc_->CanSaveAs());
     Action(cmd::kPrint)->setEnabled(doc_->CanPrint() && bool(services_.printDialog));
     Action(cmd::kNewFolder)->setEnabled(tree_->currentItem() != nullptr);
-    Action(cmd::kNewRecord)->setEnabled(folderSelected && bool(services_.recordProperties));
+    Action(cmd::kNewRecord)->setEnabled(folderSelected);
     const bool onRecords = RecordCommandsApply();
     Action(cmd::kDelete)->setEnabled(onRecords || folderSelected);
-    Action(cmd::kProperties)
-        ->setEnabled((onRecords && bool(services_.recordProperties)) || folderSelected);
+    Action(cmd::kProperties)->setEnabled(onRecords || folderSelected);
     Action(cmd::kKeepOnTop)->setChecked(settings_.topmost != 0);
     Action(cmd::kCustomizeView)->setChecked(chooserBar_->isVisible());
-    Action(cmd::kPasswordPopup)->setEnabled(bool(services_.togglePasswordPopup));
-    Action(cmd::kPasswordPopup)
-        ->setChecked(services_.passwordPopupVisible && services_.passwordPopupVisible());
+    Action(cmd::kPasswordPopup)->setChecked(popup_ != nullptr && popup_->isVisible());
     Action(cmd::kOptions)->setEnabled(bool(services_.optionsDialog));
     Action(cmd::kHelp)->setEnabled(bool(services_.helpContents));
 }
@@ -380,19 +371,75 @@ void CMainFrame::OnDelete() {
 
 void CMainFrame::OnProperties() {
     if (RecordCommandsApply()) {
-        if (services_.recordProperties) {
-            services_.recordProperties(view_->FolderOnShow(), view_->CurrentRecord());
-        }
+        EditRecord(view_->CurrentRecord());
     } else if (tree_->SelectedFolder() >= 0) {
         tree_->FolderProperties();
     }
     UpdateCommands();
 }
 
-void CMainFrame::OnNewRecord() {
-    if (tree_->SelectedFolder() >= 0 && services_.recordProperties) {
-        services_.recordProperties(tree_->SelectedFolder(), -1);
+void CMainFrame::EditRecord(int record) {
+    const FolderIndex folder = view_->FolderOnShow();
+    if (folder < 0 || record < 0) {
+        return;
     }
+    if (CRecordProps::EditRecord(this, folders_, folder, record)) {
+        doc_->SetModifiedFlag(true);
+        view_->RefreshRecord(record);
+        RefreshPopup(true);
+        view_->SelectRecord(record);
+        UpdateCommands();
+    }
+}
+
+void CMainFrame::NewRecord() {
+    const FolderIndex folder = tree_->SelectedFolder();
+    if (folder < 0) {
+        return;
+    }
+    const int current = view_->FolderOnShow() == folder ? view_->CurrentRecord() : -1;
+    const int record = CRecordProps::NewRecord(this, folders_, folder, current);
+    if (record >= 0) {
+        doc_->SetModifiedFlag(true);
+        view_->ShowFolder(folder);
+        RefreshPopup(false);
+        view_->SelectRecord(record);
+        UpdateCommands();
+    }
+}
+
+void CMainFrame::TogglePasswordPopup() {
+    if (popup_->isVisible()) {
+        popup_->hide();
+    } else {
+        popup_->show();
+        popup_->raise();
+        popup_->activateWindow();
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::RefreshPopup(bool keepRecord) {
+    if (popup_ == nullptr) {
+        return;
+    }
+    FolderIndex folder = kTopLevel;
+    int record = -1;
+    if (const QTreeWidgetItem* item = popup_->Tree()->currentItem();
+        keepRecord && item != nullptr && item->parent() != nullptr &&
+        CPasswordPopup::KindOf(item) == CPasswordPopup::kRecordItem) {
+        folder = CPasswordPopup::IndexOf(item->parent());
+        record = CPasswordPopup::IndexOf(item);
+    }
+    popup_->Refresh(&folders_, DocumentTitle());
+    if (record >= 0) {
+        popup_->SelectRecord(folder, record);
+    }
+}
+
+void CMainFrame::SetRecordDragFormat(const QString& runName) {
+    view_->SetRecordDragFormat(runName);
+    tree_->SetRecordDragFormat(runName);
 }
 
 void CMainFrame::OnEscape() {
@@ -608,6 +655,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveWindowState();
     settings::SaveSettings(store_, settings_);
     timer_.stop();
+    popup_->hide();
     // Nothing of the document outlives the window.
     doc_->OnCloseDocument();
     view_->ShowFolder(kTopLevel);

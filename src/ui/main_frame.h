@@ -30,6 +30,7 @@ namespace zelvant::ui {
 
 class CQtPasswordPrompt;
 class CQtMessageSink;
+class CPasswordPopup;
 
 inline constexpr int kClockPaneWidth = 275;
 
@@ -38,12 +39,7 @@ inline constexpr int kClockPaneWidth = 275;
 struct FrameServices {
     std::function<void()> printDialog;
     std::function<void()> optionsDialog;
-    std::function<void()> togglePasswordPopup;
-    std::function<bool()> passwordPopupVisible;
-    std::function<void()> refreshPasswordPopup;
     std::function<void()> helpContents;
-    // Record properties: the folder on show and the record, -1 for a new record.
-    std::function<void(FolderIndex, int)> recordProperties;
     // Run on every tick of the one-second clock, after the status bar is updated.
     std::function<void()> everySecond;
 };
@@ -69,6 +65,14 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     CFolderTree& Tree() { return *tree_; }
     CZelvantView& View() { return *view_; }
     controls::CReportOptionsCtrl& FieldChooser() { return *chooser_; }
+    CPasswordPopup& Popup() { return *popup_; }
+    // The run's private format for records dragged from the list onto the tree.
+    void SetRecordDragFormat(const QString& runName);
+    // The record properties dialog for a record of the folder on show, or for a new record
+    // placed after the current one.
+    void EditRecord(int record);
+    void NewRecord();
+    void TogglePasswordPopup();
     QDockWidget& FieldChooserBar() { return *chooserBar_; }
     QAction* Action(int id) const;
     QStringList RecentFiles() const { return recent_; }
@@ -112,7 +116,8 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void OnFolderSelected(FolderIndex folder);
     void OnDelete();
     void OnProperties();
-    void OnNewRecord();
+    // The popup's tree is rebuilt; the record it showed stays selected when it still exists.
+    void RefreshPopup(bool keepRecord);
     void OnEscape();
     void SetTopmost(bool on);
     bool RecordCommandsApply() const;
@@ -125,6 +130,8 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     std::unique_ptr<CQtPasswordPrompt> prompt_;
     std::unique_ptr<CQtMessageSink> messages_;
     std::unique_ptr<CZelvantDoc> doc_;
+    // Declared after the folders, so it is gone before them: it reads them while it exists.
+    std::unique_ptr<CPasswordPopup> popup_;
     FrameServices services_;
 
     CZelvantView* view_ = nullptr;

@@ -40,6 +40,7 @@ bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks)
     }
 
     frame_ = std::make_unique<CMainFrame>(store_);
+    frame_->SetRecordDragFormat(dragFormat_);
     settings::RunVersionReset(store_, {.resetToolbarsAndShortcuts = [this] { frame_->ResetBars(); },
                                        .addDefaultUserToolsIfEmpty = {}});
     if (hooks_.frameCreated) {

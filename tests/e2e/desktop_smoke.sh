@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real desktop program in a virtual X server on a data file given on the command line,
-# types the file's password into its dialog, checks the window title, takes a screenshot and
-# quits through the keyboard.
+# types the file's password into its dialog, checks the window title, takes a screenshot, copies a
+# masked password from the password popup and reads it back from the X clipboard, and quits
+# through the keyboard.
 # Usage: desktop_smoke.sh ZELVANT ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
 
@@ -45,6 +46,26 @@ run() {
     title=$(xdotool getwindowname "$window")
     [ "$title" = "Zelvant - bank.zvd" ] || fail "title is '$title'"
 
+    # View > Password Popup, narrowed to one record by its filter; Tab walks filter, pin, tree,
+    # then each field and its copy button down to the password's.
+    xdotool key alt+v
+    sleep 0.3
+    xdotool key Down Down Down Down Return
+    popup=$(timeout 10 xdotool search --sync --name '^Password Popup$' | head -1) ||
+        fail "no password popup"
+    xdotool windowfocus --sync "$popup"
+    xdotool type --delay 20 "Northwind"
+    sleep 0.3
+    for _ in $(seq 1 9); do xdotool key Tab; done
+    xdotool key space
+    sleep 0.5
+    import -window root "$out_dir/desktop-smoke-popup.png"
+    copied=$(xclip -o -selection clipboard)
+    [ "$copied" = "Tide!Compass-77" ] || fail "the clipboard holds '$copied'"
+    xclip -o -selection clipboard -t TARGETS | grep -qx 'x-kde-passwordManagerHint' ||
+        fail "the copied password is not marked secret"
+
+    xdotool windowfocus --sync "$window"
     xdotool key alt+x
     for _ in $(seq 1 50); do
         kill -0 "$pid" 2>/dev/null || break

@@ -88,9 +88,6 @@ class MainFrameTest : public QObject {
     void opensAFileAndShowsItsFoldersAndRecords() {
         settings::CMemorySettingsStore store;
         CMainFrame frame(store);
-        FrameServices services;
-        services.recordProperties = [](FolderIndex, int) {};
-        frame.SetServices(services);
         QVERIFY(frame.OpenDocument(kSample));
         QCOMPARE(frame.windowTitle(), QStringLiteral("Zelvant - sample-v101.zvd"));
         QCOMPARE(frame.Tree().RootItem()->text(0), QStringLiteral("sample-v101.zvd"));
