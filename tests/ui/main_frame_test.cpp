@@ -16,6 +16,7 @@
 #include "ui/main_frame.h"
 #include "ui/message_box.h"
 #include "ui/password_dlg.h"
+#include "ui/password_popup.h"
 #include "ui/zelvant_app.h"
 
 using namespace zelvant;
@@ -179,6 +180,41 @@ class MainFrameTest : public QObject {
         frame.View().DeleteRecords();
         QCOMPARE(SiteNames(frame).size(), 3);
         QCOMPARE(frame.Settings().noQueryDelRecord, 1);
+    }
+
+    void newAndEditedRecordsReachTheListAndThePopup() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        CFolder* folder = frame.Folders().AppendFolder();
+        folder->SetName("F");
+        for (const char* name : {"r0", "r1", "r2"}) {
+            folder->AppendRecord()->SetText(RecordField::SiteName, name);
+        }
+        frame.Tree().Rebuild();
+        frame.Tree().SelectFolder(0);
+        frame.View().SelectRecord(1);
+        const auto typeSiteName = [](const QString& text) {
+            SetDialogHookForTests([text](QDialog& dialog) {
+                dialog.findChild<QLineEdit*>(QStringLiteral("siteName"))->setText(text);
+                dialog.accept();
+                return dialog.result();
+            });
+        };
+
+        typeSiteName(QStringLiteral("new"));
+        frame.NewRecord();
+        QCOMPARE(SiteNames(frame), (QStringList{"r0", "r1", "new", "r2"}));
+        QCOMPARE(frame.View().CurrentRecord(), 2);
+        QVERIFY(frame.Document().IsModified());
+        QCOMPARE(frame.Popup().Tree()->findItems(QStringLiteral("new"), Qt::MatchRecursive).size(),
+                 1);
+
+        typeSiteName(QStringLiteral("edited"));
+        frame.EditRecord(0);
+        QCOMPARE(SiteNames(frame).front(), QStringLiteral("edited"));
+        QCOMPARE(
+            frame.Popup().Tree()->findItems(QStringLiteral("edited"), Qt::MatchRecursive).size(),
+            1);
     }
 
     void escapeMinimisesOnlyWhenAskedAndKeepOnTopFollowsItsSetting() {
