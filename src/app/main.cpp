@@ -2,8 +2,12 @@
 
 #include <QApplication>
 
+#include "settings/desktop/idle_guard.h"
+#include "settings/desktop/idle_sources.h"
 #include "settings/qsettings_store.h"
 #include "ui/icons.h"
+#include "ui/main_frame.h"
+#include "ui/message_box.h"
 #include "ui/zelvant_app.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +22,17 @@ int main(int argc, char** argv) {
     zelvant::ui::CZelvantApp zelvant(store);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    if (!zelvant.InitInstance(arguments)) {
+    zelvant::ui::StartupHooks hooks;
+    hooks.startIdleTracker = [&zelvant] {
+        if (zelvant.MainFrame()->StartIdleProtection(zelvant::desktop::MakeIdleSource())) {
+            return true;
+        }
+        zelvant::ui::ShowMessageBox(nullptr,
+                                    QString::fromLatin1(zelvant::desktop::kIdleTrackFailed),
+                                    QMessageBox::Critical);
+        return false;
+    };
+    if (!zelvant.InitInstance(arguments, hooks)) {
         return 0;
     }
     const int status = QApplication::exec();

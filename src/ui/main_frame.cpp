@@ -16,12 +16,15 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
 #include <filesystem>
 
 #include "controls/report_ctrl.h"
 #include "settings/direct_settings.h"
+#include "ui/clipboard.h"
 #include "ui/commands.h"
 #include "ui/icons.h"
 #include "ui/message_box.h"
@@ -45,6 +48,28 @@ std::string LocalPath(const QString& path) {
 QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
+
+// The security password asked for before locked windows are shown again.
+class CRedisplayPrompt final : public desktop::IRedisplayPrompt {
+  public:
+    CRedisplayPrompt(QWidget* parent, settings::ISettingsStore& store)
+        : parent_(parent), store_(store) {}
+
+    std::optional<std::string> AskSecurityPassword() override {
+        CPasswordDlg dialog(store_, parent_);
+        dialog.setWindowTitle(QString::fromLatin1(desktop::kRestoreFromMinimizedTitle));
+        if (ExecDialog(dialog) != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        SecretText typed;
+        dialog.TakePassword(typed);
+        return std::string(typed.text.data(), typed.text.size());
+    }
+
+  private:
+    QWidget* parent_;
+    settings::ISettingsStore& store_;
+};
 
 }  // namespace
 
@@ -78,6 +103,7 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     }
 
     popup_ = std::make_unique<CPasswordPopup>(settings_, store_);
+    redisplayPrompt_ = std::make_unique<CRedisplayPrompt>(this, store_);
     connect(popup_.get(), &CPasswordPopup::VisibilityChanged, this, [this] { UpdateCommands(); });
 
     SetTopmost(settings_.topmost != 0);
@@ -291,6 +317,15 @@ QString CMainFrame::ClockText() const {
 
 void CMainFrame::OnTimer() {
     clock_->setText(ClockText());
+    if (guard_ != nullptr) {
+        const desktop::IdleActions act = guard_->Tick(isVisible(), popup_->isVisible());
+        if (act.minimiseMain && !isMinimized()) {
+            MinimiseMain();
+        }
+        if (act.hidePopup) {
+            popup_->hide();
+        }
+    }
     if (services_.everySecond) {
         services_.everySecond();
     }
@@ -409,14 +444,140 @@ void CMainFrame::NewRecord() {
 }
 
 void CMainFrame::TogglePasswordPopup() {
-    if (popup_->isVisible()) {
+    desktop::PopupAction action =
+        popup_->isVisible() ? desktop::PopupAction::Hide : desktop::PopupAction::Show;
+    if (guard_ != nullptr) {
+        const desktop::PopupDecision decision =
+            guard_->PasswordPopupCommand(popup_->isVisible(), *redisplayPrompt_);
+        action = decision.action;
+        if (!decision.warning.isEmpty()) {
+            ShowMessageBox(this, decision.warning, QMessageBox::Warning);
+        }
+    }
+    if (action == desktop::PopupAction::Hide) {
         popup_->hide();
-    } else {
+    } else if (action == desktop::PopupAction::Show) {
         popup_->show();
         popup_->raise();
         popup_->activateWindow();
     }
     UpdateCommands();
+}
+
+bool CMainFrame::StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source) {
+    if (source == nullptr) {
+        return false;
+    }
+    idleSource_ = std::move(source);
+    guard_ = std::make_unique<desktop::CIdleGuard>(settings_, *idleSource_, [] {
+        // Only our own text is removed; anything else on the clipboard is the user's.
+        ClearOurClipboardText();
+        return true;
+    });
+    return true;
+}
+
+void CMainFrame::LockForMinimisedStart() {
+    if (guard_ != nullptr) {
+        guard_->LockForMinimisedStart();
+    }
+    SetContentsHidden(ProtectionAsks());
+}
+
+bool CMainFrame::ProtectionAsks() const {
+    return (settings_.protMin & 1) != 0 && !settings_.securityPassword.empty();
+}
+
+void CMainFrame::SetContentsHidden(bool hidden) {
+    contentsHidden_ = hidden;
+    view_->setVisible(!hidden);
+    tree_->setVisible(!hidden);
+}
+
+void CMainFrame::MinimiseMain() {
+    showMinimized();
+}
+
+void CMainFrame::MainWindowCommand() {
+    if (guard_ == nullptr) {
+        if (isMinimized() || !isVisible()) {
+            showNormal();
+            raise();
+            activateWindow();
+        } else {
+            MinimiseMain();
+        }
+        return;
+    }
+    const desktop::MainWindowDecision decision = guard_->MainWindowCommand(*redisplayPrompt_);
+    switch (decision.action) {
+        case desktop::MainWindowAction::Restore:
+            SetContentsHidden(false);
+            showNormal();
+            raise();
+            activateWindow();
+            break;
+        case desktop::MainWindowAction::Minimise:
+            setFocus();
+            MinimiseMain();
+            break;
+        case desktop::MainWindowAction::None:
+            if (!decision.warning.isEmpty()) {
+                ShowMessageBox(this, decision.warning, QMessageBox::Warning);
+            }
+            break;
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) {
+        return;
+    }
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    const bool wasMinimised = change->oldState().testFlag(Qt::WindowMinimized);
+    if (isMinimized() && !wasMinimised) {
+        if (guard_ != nullptr) {
+            guard_->OnMinimised();
+        }
+        // Whoever restores the window next sees nothing until the password is given.
+        SetContentsHidden(ProtectionAsks());
+    } else if (wasMinimised && !isMinimized() && guard_ != nullptr && guard_->Locked()) {
+        // The window manager has already restored the window; the check runs once this event
+        // is done, and minimises it again when the password is refused.
+        if (!restoreCheckPending_) {
+            restoreCheckPending_ = true;
+            QTimer::singleShot(0, this, &CMainFrame::CheckRestore);
+        }
+    } else if (!isMinimized() && guard_ != nullptr) {
+        guard_->OnSizeChanged(false);
+    }
+}
+
+void CMainFrame::CheckRestore() {
+    restoreCheckPending_ = false;
+    if (guard_ == nullptr || !guard_->Locked() || isMinimized()) {
+        return;
+    }
+    const desktop::RestoreDecision decision = guard_->AllowRestore(*redisplayPrompt_);
+    if (decision.allowed) {
+        SetContentsHidden(false);
+        guard_->OnSizeChanged(false);
+    } else {
+        if (!decision.warning.isEmpty()) {
+            ShowMessageBox(this, decision.warning, QMessageBox::Warning);
+        }
+        showMinimized();
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (guard_ != nullptr && !isMinimized() && !guard_->Locked()) {
+        guard_->OnSizeChanged(false);
+    }
 }
 
 void CMainFrame::RefreshPopup(bool keepRecord) {
@@ -656,6 +817,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     settings::SaveSettings(store_, settings_);
     timer_.stop();
     popup_->hide();
+    if (guard_ != nullptr) {
+        guard_->ClearClipAtExit();
+    } else if (settings_.clearClip != 0) {
+        ClearOurClipboardText();
+    }
     // Nothing of the document outlives the window.
     doc_->OnCloseDocument();
     view_->ShowFolder(kTopLevel);

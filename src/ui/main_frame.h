@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "settings/app_settings.h"
+#include "settings/desktop/idle_guard.h"
 #include "settings/settings_store.h"
 #include "store/folder_sequence.h"
 #include "store/zelvant_doc.h"
@@ -73,6 +74,19 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void EditRecord(int record);
     void NewRecord();
     void TogglePasswordPopup();
+
+    // Idle protection, from start-up on; false when the source is missing.
+    bool StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source);
+    desktop::CIdleGuard* Guard() const { return guard_.get(); }
+    // The "Main Window" command: minimises the window, or shows it again after the security
+    // password when one is asked for.
+    void MainWindowCommand();
+    // Minimises as the window's own button would (into the tray when that is asked for).
+    void MinimiseMain();
+    // The window was started minimised: showing it again goes through the security password.
+    void LockForMinimisedStart();
+    // Record, list and tree are hidden while the window is locked and protected.
+    bool ContentsHidden() const { return contentsHidden_; }
     QDockWidget& FieldChooserBar() { return *chooserBar_; }
     QAction* Action(int id) const;
     QStringList RecentFiles() const { return recent_; }
@@ -91,17 +105,21 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     // At exit, with ClearMRU on, the recent-file list is emptied.
     void ForgetRecentFilesIfAsked();
 
+    // One tick of the one-second clock: the status-bar time, then the idle rules.
+    void OnTimer();
+
     // Updates the enabled and checked states of the commands.
     void UpdateCommands();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void CreateActions();
     void CreateMenus();
     void CreateBars();
-    void OnTimer();
     void InitialUpdate();
     void UpdateTitle();
     bool AskToSaveModified();
@@ -122,6 +140,9 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void SetTopmost(bool on);
     bool RecordCommandsApply() const;
     void SaveWindowState();
+    bool ProtectionAsks() const;
+    void SetContentsHidden(bool hidden);
+    void CheckRestore();
     void RestoreWindowState();
 
     settings::ISettingsStore& store_;
@@ -133,6 +154,11 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     // Declared after the folders, so it is gone before them: it reads them while it exists.
     std::unique_ptr<CPasswordPopup> popup_;
     FrameServices services_;
+    std::unique_ptr<desktop::IIdleSource> idleSource_;
+    std::unique_ptr<desktop::CIdleGuard> guard_;
+    std::unique_ptr<desktop::IRedisplayPrompt> redisplayPrompt_;
+    bool contentsHidden_ = false;
+    bool restoreCheckPending_ = false;
 
     CZelvantView* view_ = nullptr;
     CFolderBar* folderBar_ = nullptr;

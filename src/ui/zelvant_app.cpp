@@ -60,6 +60,7 @@ bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks)
     }
     startingUp_ = false;
     if (frame_->Settings().startMini != 0) {
+        frame_->LockForMinimisedStart();
         frame_->showMinimized();
     } else {
         frame_->show();

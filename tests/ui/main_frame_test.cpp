@@ -274,7 +274,47 @@ class MainFrameTest : public QObject {
         QCOMPARE(DragFormatName(start), QStringLiteral("ZLVDragDropFormat2002 5 14 9 3 27 512"));
     }
 
+    void idleWindowIsHiddenAndShownAgainOnlyWithTheSecurityPassword() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        frame.Settings().minTime = 1;
+        frame.Settings().protMin = 1;
+        frame.Settings().securityPassword = "Secret";
+        auto source = std::make_unique<FakeIdleSource>();
+        FakeIdleSource& idle = *source;
+        QVERIFY(frame.StartIdleProtection(std::move(source)));
+        frame.show();
+
+        idle.ms = 60000;
+        frame.OnTimer();
+        QVERIFY(!frame.isMinimized());
+        idle.ms = 60001;
+        frame.OnTimer();
+        QVERIFY(frame.isMinimized());
+        QVERIFY(frame.ContentsHidden());
+
+        // Restored by the window manager: a wrong password sends it back.
+        AnswerDialogs(QStringLiteral("secret"));
+        frame.showNormal();
+        QTRY_VERIFY(frame.isMinimized());
+        QCOMPARE(messages_, QStringList{"Invalid Password - cannot display Zelvant"});
+        QVERIFY(frame.ContentsHidden());
+
+        AnswerDialogs(QStringLiteral("Secret"));
+        idle.ms = 0;
+        frame.showNormal();
+        QTRY_VERIFY(!frame.ContentsHidden());
+        QVERIFY(!frame.isMinimized());
+        QVERIFY(!frame.Guard()->Locked());
+    }
+
   private:
+    struct FakeIdleSource : desktop::IIdleSource {
+        std::optional<std::uint32_t> IdleMilliseconds() override { return ms; }
+        QString Name() const override { return QStringLiteral("fake"); }
+        std::uint32_t ms = 0;
+    };
+
     QStringList messages_;
 };
 
