@@ -1,0 +1,248 @@
+#include "settings/desktop/single_instance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSysInfo>
+#include <QThread>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#endif
+
+namespace zelvant::desktop {
+
+namespace {
+
+constexpr char kRaise[] = "raise";
+constexpr char kRaised[] = "ok";
+constexpr char kStarting[] = "starting";
+// Nothing we speak is longer; anything longer is not one of ours.
+constexpr qint64 kMaxLine = 32;
+
+bool ProcessExists(qint64 pid) {
+#ifdef Q_OS_UNIX
+    if (pid <= 0) {
+        return false;
+    }
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#else
+    // QLockFile makes this check itself on these platforms.
+    Q_UNUSED(pid);
+    return true;
+#endif
+}
+
+QString SafeFileName(const QString& text) {
+    QString safe;
+    for (const QChar c : text) {
+        const bool plain = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                           (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                           c == QLatin1Char('-') || c == QLatin1Char('_') || c == QLatin1Char('.');
+        safe += plain ? c : QLatin1Char('_');
+    }
+    return safe;
+}
+
+}  // namespace
+
+QString CSingleInstance::DefaultName() {
+    QString user;
+    for (const char* variable : {"USER", "LOGNAME", "USERNAME"}) {
+        user = qEnvironmentVariable(variable);
+        if (!user.isEmpty()) {
+            break;
+        }
+    }
+#ifdef Q_OS_UNIX
+    if (user.isEmpty()) {
+        user = QString::number(::getuid());
+    }
+#endif
+    return QStringLiteral("zelvant-") + SafeFileName(user);
+}
+
+QString CSingleInstance::DefaultFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) {
+        return runtime;
+    }
+    return QDir::tempPath();
+}
+
+CSingleInstance::CSingleInstance(const QString& name, const QString& folder, QObject* parent)
+    : QObject(parent),
+      name_(name),
+      folder_(folder),
+      lock_(QDir(folder).filePath(name + QStringLiteral(".lock"))) {
+    // A live first instance keeps its lock for days; only a dead owner makes it stale.
+    lock_.setStaleLockTime(0);
+}
+
+CSingleInstance::~CSingleInstance() {
+    Release();
+}
+
+QString CSingleInstance::LockFilePath() const {
+    return QDir(folder_).filePath(name_ + QStringLiteral(".lock"));
+}
+
+QString CSingleInstance::SocketPath() const {
+#ifdef Q_OS_WIN
+    // Pipe names are not paths there, and the user's name already keeps them apart.
+    return name_;
+#else
+    return QDir(folder_).filePath(name_ + QStringLiteral(".socket"));
+#endif
+}
+
+bool CSingleInstance::TryBecomeFirst() {
+    if (first_) {
+        return true;
+    }
+    otherRaised_ = false;
+    QDir().mkpath(folder_);
+    if (TakeLock()) {
+        first_ = true;
+        Listen();
+        return true;
+    }
+    if (lock_.error() == QLockFile::LockFailedError) {
+        AskFirstToRaise();
+    }
+    return false;
+}
+
+bool CSingleInstance::TakeLock() {
+    if (lock_.tryLock(0)) {
+        return true;
+    }
+    if (lock_.error() != QLockFile::LockFailedError) {
+        return false;
+    }
+    // QLockFile spots most dead owners itself; this also covers a lock whose owner vanished in
+    // a way its own check does not recognise.
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!lock_.getLockInfo(&pid, &host, &application)) {
+        return false;
+    }
+    const bool here = host.isEmpty() || host == QSysInfo::machineHostName();
+    if (here && !ProcessExists(pid) && lock_.removeStaleLockFile()) {
+        return lock_.tryLock(0);
+    }
+    return false;
+}
+
+void CSingleInstance::Listen() {
+    // Holding the lock, any socket file left here belongs to a dead instance.
+    QLocalServer::removeServer(SocketPath());
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server_, &QLocalServer::newConnection, this, &CSingleInstance::OnNewConnection);
+    if (!server_->listen(SocketPath())) {
+        // Still the first, just not reachable: later starts then run as instances of their own.
+        qWarning("Zelvant: cannot listen on %s: %s", qPrintable(SocketPath()),
+                 qPrintable(server_->errorString()));
+        delete server_;
+        server_ = nullptr;
+    }
+}
+
+void CSingleInstance::AskFirstToRaise() {
+    QLocalSocket socket;
+    // The first may hold the lock but not listen yet, or be too busy to accept at once.
+    const QDeadlineTimer connectDeadline(kConnectTimeoutMs);
+    bool connected = false;
+    for (;;) {
+        socket.connectToServer(SocketPath());
+        if (socket.waitForConnected(int(connectDeadline.remainingTime()))) {
+            connected = true;
+            break;
+        }
+        socket.abort();
+        if (connectDeadline.hasExpired()) {
+            break;
+        }
+        QThread::msleep(ulong(qMin<qint64>(100, connectDeadline.remainingTime())));
+    }
+    if (!connected) {
+        return;
+    }
+    // It is alive and listening: unless it says it is still starting, it will come forward,
+    // even when it answers too late for us to hear.
+    otherRaised_ = true;
+    socket.write(kRaise);
+    socket.write("\n");
+    if (!socket.waitForBytesWritten(kReplyTimeoutMs)) {
+        return;
+    }
+    QByteArray reply;
+    const QDeadlineTimer replyDeadline(kReplyTimeoutMs);
+    while (!reply.contains('\n') && reply.size() <= kMaxLine &&
+           socket.waitForReadyRead(int(replyDeadline.remainingTime()))) {
+        reply += socket.readAll();
+    }
+    reply += socket.readAll();
+    if (reply.trimmed() == kStarting) {
+        otherRaised_ = false;
+    }
+    socket.abort();
+}
+
+void CSingleInstance::OnNewConnection() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
+        // A caller that never says anything must not keep a socket open for good.
+        QTimer::singleShot(kReplyTimeoutMs, socket, [socket] { socket->abort(); });
+        if (socket->bytesAvailable() > 0) {
+            OnRequest(socket);
+        }
+    }
+}
+
+void CSingleInstance::OnRequest(QLocalSocket* socket) {
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > kMaxLine) {
+            socket->abort();
+        }
+        return;
+    }
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    const QByteArray line = socket->readLine(kMaxLine + 1).trimmed();
+    if (line != kRaise) {
+        socket->abort();
+        return;
+    }
+    const bool raise = windowShown_;
+    socket->write(raise ? kRaised : kStarting);
+    socket->write("\n");
+    socket->disconnectFromServer();
+    if (raise) {
+        emit RaiseRequested();
+    }
+}
+
+void CSingleInstance::Release() {
+    // The socket goes first, so a successor's fresh socket is never removed by our close.
+    if (server_ != nullptr) {
+        server_->close();
+        delete server_;
+        server_ = nullptr;
+    }
+    if (first_) {
+        lock_.unlock();
+        first_ = false;
+    }
+}
+
+}  // namespace zelvant::desktop

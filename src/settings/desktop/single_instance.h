@@ -1,0 +1,72 @@
+#pragma once
+// One running copy of the program per user: the first start holds a lock file and listens on a
+// local socket beside it; a later start finds the lock, asks the first over the socket to come
+// forward, and ends.
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace zelvant::desktop {
+
+class CSingleInstance : public QObject {
+    Q_OBJECT
+
+  public:
+    // "zelvant-" followed by the user's login name.
+    static QString DefaultName();
+    // XDG_RUNTIME_DIR when set and present, otherwise the temporary folder.
+    static QString DefaultFolder();
+
+    explicit CSingleInstance(const QString& name = DefaultName(),
+                             const QString& folder = DefaultFolder(), QObject* parent = nullptr);
+    ~CSingleInstance() override;
+
+    // True when this process is now the first instance. False when another live instance holds
+    // the lock; it has then been asked to come forward when OtherRaised() is true.
+    bool TryBecomeFirst();
+    bool IsFirst() const { return first_; }
+
+    // After a failed TryBecomeFirst(): whether the running instance took the request (it said so,
+    // or was reached but too busy to answer in time). When false, it is still starting or cannot
+    // be reached, and this start runs as an instance of its own.
+    bool OtherRaised() const { return otherRaised_; }
+
+    // Until this is called, requests to come forward are answered "still starting" and dropped,
+    // so a start during our splash runs on its own instead of waiting for a window.
+    void SetWindowShown(bool shown = true) { windowShown_ = shown; }
+
+    // Gives up the lock and the socket, so that a later start becomes the first.
+    void Release();
+
+    QString LockFilePath() const;
+    QString SocketPath() const;
+
+    // Tolerated delays of a first instance that is busy.
+    static constexpr int kConnectTimeoutMs = 1500;
+    static constexpr int kReplyTimeoutMs = 2000;
+
+  signals:
+    // In the first instance: a later start asked for the main window to come forward.
+    void RaiseRequested();
+
+  private:
+    bool TakeLock();
+    void Listen();
+    void AskFirstToRaise();
+    void OnNewConnection();
+    void OnRequest(QLocalSocket* socket);
+
+    QString name_;
+    QString folder_;
+    QLockFile lock_;
+    QLocalServer* server_ = nullptr;
+    bool first_ = false;
+    bool otherRaised_ = false;
+    bool windowShown_ = false;
+};
+
+}  // namespace zelvant::desktop
