@@ -1,9 +1,12 @@
 // The desktop program.
 
 #include <QApplication>
+#include <memory>
 
 #include "settings/desktop/idle_guard.h"
 #include "settings/desktop/idle_sources.h"
+#include "settings/desktop/single_instance.h"
+#include "settings/desktop/splash.h"
 #include "settings/qsettings_store.h"
 #include "ui/icons.h"
 #include "ui/main_frame.h"
@@ -22,7 +25,26 @@ int main(int argc, char** argv) {
     zelvant::ui::CZelvantApp zelvant(store);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    // Both live until the program ends: the lock is held and the splash shown through start-up.
+    zelvant::desktop::CSingleInstance instance;
+    std::unique_ptr<zelvant::desktop::CSplash> splash;
+
     zelvant::ui::StartupHooks hooks;
+    // A second start hands over to a running first instance, unless that one cannot be reached.
+    hooks.checkSingleInstance = [&instance] {
+        return instance.TryBecomeFirst() || !instance.OtherRaised();
+    };
+    hooks.showSplash = [&splash] {
+        splash = std::make_unique<zelvant::desktop::CSplash>();
+        splash->show();
+        zelvant::desktop::RunStartupPause(zelvant::desktop::kStartupPauseMs);
+    };
+    hooks.hideSplash = [&splash, &zelvant] {
+        if (splash != nullptr) {
+            splash->Finish(zelvant.MainFrame());
+            splash.reset();
+        }
+    };
     hooks.startIdleTracker = [&zelvant] {
         if (zelvant.MainFrame()->StartIdleProtection(zelvant::desktop::MakeIdleSource())) {
             return true;
@@ -35,6 +57,14 @@ int main(int argc, char** argv) {
     if (!zelvant.InitInstance(arguments, hooks)) {
         return 0;
     }
+    instance.SetWindowShown();
+    // Brought forward by a second start: shown without the security password, as a raise from
+    // the user's own desktop would be.
+    QObject::connect(&instance, &zelvant::desktop::CSingleInstance::RaiseRequested,
+                     zelvant.MainFrame(), [&zelvant] {
+                         zelvant::ui::CMainFrame* frame = zelvant.MainFrame();
+                         frame->ShowWithoutPassword();
+                     });
     const int status = QApplication::exec();
     zelvant.ExitInstance();
     return status;

@@ -92,6 +92,7 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
     doc_->SetLayoutSource([this] { return view_->List().GetColumnLayout(); });
     doc_->SetListRefresher([this] { view_->ShowFolder(kTopLevel); });
+    doc_->SetTipRefresher([this] { UpdateTrayTip(); });
     LoadRecentFiles();
     RestoreWindowState();
 
@@ -103,8 +104,26 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     }
 
     popup_ = std::make_unique<CPasswordPopup>(settings_, store_);
+    tray_ = new desktop::CSystemTray(AppIcon(), this);
+    tray_->SetActions({Action(cmd::kMainWindow), Action(cmd::kPasswordPopup), Action(cmd::kHelp),
+                       Action(cmd::kAbout), Action(cmd::kExit)});
+    tray_->SetMenuStateSource([this] {
+        return desktop::TrayMenuState{guard_ != nullptr && guard_->Locked(), popup_->isVisible()};
+    });
+    connect(tray_, &desktop::CSystemTray::TrayActionRequested, this, [this](int action) {
+        if (action == 1) {
+            TogglePasswordPopup();
+        } else {
+            MainWindowCommand();
+        }
+    });
+    frameTray_ = new desktop::CFrameTray(
+        *this, settings_, [this] { return tray_->IsShown(); }, this);
     redisplayPrompt_ = std::make_unique<CRedisplayPrompt>(this, store_);
-    connect(popup_.get(), &CPasswordPopup::VisibilityChanged, this, [this] { UpdateCommands(); });
+    connect(popup_.get(), &CPasswordPopup::VisibilityChanged, this, [this] {
+        UpdateCommands();
+        tray_->RefreshMenu();
+    });
 
     SetTopmost(settings_.topmost != 0);
 
@@ -127,7 +146,11 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     InitialUpdate();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // Focus moves while the window is torn down; the commands must not be updated from a
+    // half-destroyed window.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void CMainFrame::SetServices(FrameServices services) {
     services_ = std::move(services);
@@ -149,7 +172,8 @@ void CMainFrame::CreateActions() {
                        cmd::kPasswordPopup, cmd::kStandardToolbar,
                        cmd::kStatusBar,     cmd::kFolderWindow,
                        cmd::kOptions,       cmd::kHelp,
-                       cmd::kAbout,         cmd::kEscape};
+                       cmd::kAbout,         cmd::kEscape,
+                       cmd::kMainWindow};
     for (int id : ids) {
         QAction* action = MakeAction(id, this);
         actions_[id] = action;
@@ -212,6 +236,7 @@ void CMainFrame::CreateActions() {
         ExecDialog(about);
     });
     connect(Action(cmd::kEscape), &QAction::triggered, this, &CMainFrame::OnEscape);
+    connect(Action(cmd::kMainWindow), &QAction::triggered, this, &CMainFrame::MainWindowCommand);
 }
 
 void CMainFrame::CreateBars() {
@@ -391,6 +416,11 @@ void CMainFrame::UpdateCommands() {
     Action(cmd::kKeepOnTop)->setChecked(settings_.topmost != 0);
     Action(cmd::kCustomizeView)->setChecked(chooserBar_->isVisible());
     Action(cmd::kPasswordPopup)->setChecked(popup_ != nullptr && popup_->isVisible());
+    Action(cmd::kMainWindow)->setCheckable(true);
+    Action(cmd::kMainWindow)->setChecked(guard_ == nullptr || !guard_->Locked());
+    if (tray_ != nullptr) {
+        tray_->RefreshMenu();
+    }
     Action(cmd::kOptions)->setEnabled(bool(services_.optionsDialog));
     Action(cmd::kHelp)->setEnabled(bool(services_.helpContents));
 }
@@ -484,6 +514,56 @@ void CMainFrame::LockForMinimisedStart() {
     SetContentsHidden(ProtectionAsks());
 }
 
+void CMainFrame::ShowWithoutPassword() {
+    if (guard_ != nullptr && guard_->Locked()) {
+        // The lock stays: skip the restore check this once.
+        restoreCheckPending_ = true;
+    }
+    SetContentsHidden(false);
+    frameTray_->RestoreFromTray();
+    QWidget* front = QApplication::activeModalWidget();
+    (front != nullptr ? front : this)->raise();
+    (front != nullptr ? front : this)->activateWindow();
+    restoreCheckPending_ = false;
+}
+
+void CMainFrame::StartMinimized() {
+    frameTray_->StartMinimized();
+}
+
+void CMainFrame::CreateTrayIcon() {
+    trayTimer_ = std::make_unique<desktop::CQtTrayTimer>(this);
+    desktop::TrayCreationHooks hooks;
+    hooks.information = [this](const QString& text) {
+        ShowMessageBox(this, text, QMessageBox::Information);
+    };
+    hooks.error = [this](const QString& text) {
+        ShowMessageBox(this, text, QMessageBox::Critical);
+    };
+    hooks.status = [this](const QString& text) { statusBar()->showMessage(text); };
+    // Ends the run without saving the settings record; the store still writes what the tray
+    // learned when it is destroyed on the way out.
+    hooks.exitProcess = [](int code) {
+        QTimer::singleShot(0, qApp, [code] { QCoreApplication::exit(code); });
+    };
+    trayCreation_ =
+        std::make_unique<desktop::CTrayCreation>(*tray_, *trayTimer_, store_, std::move(hooks));
+    trayCreation_->Start([this](desktop::CTrayCreation::State) {
+        tray_->SetDefaultTrayItem(settings_.trayAction);
+        trayCreation_->ApplyTrayIcon(settings_.trayIcon != 0);
+        UpdateTrayTip();
+    });
+}
+
+void CMainFrame::UpdateTrayTip() {
+    if (tray_ == nullptr || doc_ == nullptr) {
+        return;
+    }
+    tray_->SetTrayTip(desktop::TrayToolTip(QString::fromLatin1(desktop::kTrayToolTip),
+                                           FromLocalPath(doc_->PathName()),
+                                           settings_.fileToolTip != 0));
+}
+
 bool CMainFrame::ProtectionAsks() const {
     return (settings_.protMin & 1) != 0 && !settings_.securityPassword.empty();
 }
@@ -501,9 +581,7 @@ void CMainFrame::MinimiseMain() {
 void CMainFrame::MainWindowCommand() {
     if (guard_ == nullptr) {
         if (isMinimized() || !isVisible()) {
-            showNormal();
-            raise();
-            activateWindow();
+            frameTray_->RestoreFromTray();
         } else {
             MinimiseMain();
         }
@@ -513,9 +591,7 @@ void CMainFrame::MainWindowCommand() {
     switch (decision.action) {
         case desktop::MainWindowAction::Restore:
             SetContentsHidden(false);
-            showNormal();
-            raise();
-            activateWindow();
+            frameTray_->RestoreFromTray();
             break;
         case desktop::MainWindowAction::Minimise:
             setFocus();

@@ -12,6 +12,8 @@
 
 #include "settings/app_settings.h"
 #include "settings/desktop/idle_guard.h"
+#include "settings/desktop/system_tray.h"
+#include "settings/desktop/tray_creation.h"
 #include "settings/settings_store.h"
 #include "store/folder_sequence.h"
 #include "store/zelvant_doc.h"
@@ -81,10 +83,19 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     // The "Main Window" command: minimises the window, or shows it again after the security
     // password when one is asked for.
     void MainWindowCommand();
+    // Brings the window forward at a second start of the program; the re-display lock is left
+    // as it is, so the next minimise and restore still ask.
+    void ShowWithoutPassword();
     // Minimises as the window's own button would (into the tray when that is asked for).
     void MinimiseMain();
     // The window was started minimised: showing it again goes through the security password.
     void LockForMinimisedStart();
+    // Minimised at start, into the tray when that is asked for.
+    void StartMinimized();
+    // The tray icon, created with its retry once the window exists.
+    void CreateTrayIcon();
+    desktop::CSystemTray* Tray() const { return tray_; }
+    void UpdateTrayTip();
     // Record, list and tree are hidden while the window is locked and protected.
     bool ContentsHidden() const { return contentsHidden_; }
     QDockWidget& FieldChooserBar() { return *chooserBar_; }
@@ -157,6 +168,10 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     std::unique_ptr<desktop::IIdleSource> idleSource_;
     std::unique_ptr<desktop::CIdleGuard> guard_;
     std::unique_ptr<desktop::IRedisplayPrompt> redisplayPrompt_;
+    desktop::CSystemTray* tray_ = nullptr;
+    desktop::CFrameTray* frameTray_ = nullptr;
+    std::unique_ptr<desktop::CQtTrayTimer> trayTimer_;
+    std::unique_ptr<desktop::CTrayCreation> trayCreation_;
     bool contentsHidden_ = false;
     bool restoreCheckPending_ = false;
 

@@ -43,6 +43,7 @@ bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks)
     frame_->SetRecordDragFormat(dragFormat_);
     settings::RunVersionReset(store_, {.resetToolbarsAndShortcuts = [this] { frame_->ResetBars(); },
                                        .addDefaultUserToolsIfEmpty = {}});
+    frame_->CreateTrayIcon();
     if (hooks_.frameCreated) {
         hooks_.frameCreated(*frame_);
     }
@@ -61,7 +62,7 @@ bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks)
     startingUp_ = false;
     if (frame_->Settings().startMini != 0) {
         frame_->LockForMinimisedStart();
-        frame_->showMinimized();
+        frame_->StartMinimized();
     } else {
         frame_->show();
     }
