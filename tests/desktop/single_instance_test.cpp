@@ -46,7 +46,7 @@ int ChildMain(const QStringList& arguments) {
     QThread::msleep(arguments[5].toULong());
     instance.SetWindowShown();
     QObject::connect(&instance, &CSingleInstance::RaiseRequested, [] { Say("asked"); });
-    QTimer::singleShot(arguments[4].toInt(), qApp, &QCoreApplication::quit);
+    QTimer::singleShot(arguments[4].toInt(), QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
     return kChildFirst;
 }
