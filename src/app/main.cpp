@@ -1,6 +1,9 @@
 // The desktop program.
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
 #include <memory>
 
 #include "settings/desktop/idle_guard.h"
@@ -57,6 +60,17 @@ int main(int argc, char** argv) {
     if (!zelvant.InitInstance(arguments, hooks)) {
         return 0;
     }
+    zelvant::ui::FrameServices services;
+    services.helpContents = [] {
+        const QString path =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/doc/user-guide.html");
+        if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+            zelvant::ui::ShowMessageBox(nullptr,
+                                        QStringLiteral("Cannot open the user guide\n") + path,
+                                        QMessageBox::Warning);
+        }
+    };
+    zelvant.MainFrame()->SetServices(services);
     instance.SetWindowShown();
     // Brought forward by a second start: shown without the security password, as a raise from
     // the user's own desktop would be.
