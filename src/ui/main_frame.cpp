@@ -23,6 +23,8 @@
 #include <filesystem>
 
 #include "controls/report_ctrl.h"
+#include "report/print_flags.h"
+#include "report/template_files.h"
 #include "settings/direct_settings.h"
 #include "ui/clipboard.h"
 #include "ui/commands.h"
@@ -31,6 +33,7 @@
 #include "ui/password_dlg.h"
 #include "ui/password_popup.h"
 #include "ui/record_props.h"
+#include "ui/report_dlg.h"
 
 namespace zelvant::ui {
 namespace {
@@ -195,11 +198,7 @@ void CMainFrame::CreateActions() {
     });
     connect(Action(cmd::kSave), &QAction::triggered, this, [this] { SaveDocument(); });
     connect(Action(cmd::kSaveAs), &QAction::triggered, this, [this] { SaveDocumentAs(); });
-    connect(Action(cmd::kPrint), &QAction::triggered, this, [this] {
-        if (services_.printDialog) {
-            services_.printDialog();
-        }
-    });
+    connect(Action(cmd::kPrint), &QAction::triggered, this, &CMainFrame::OpenPrintDialog);
     connect(Action(cmd::kExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(cmd::kNewFolder), &QAction::triggered, this, [this] { tree_->NewFolder(); });
     connect(Action(cmd::kNewRecord), &QAction::triggered, this, &CMainFrame::NewRecord);
@@ -407,7 +406,7 @@ void CMainFrame::UpdateCommands() {
     const bool folderSelected = tree_->SelectedFolder() >= 0;
     Action(cmd::kSave)->setEnabled(doc_->CanSave());
     Action(cmd::kSaveAs)->setEnabled(doc_->CanSaveAs());
-    Action(cmd::kPrint)->setEnabled(doc_->CanPrint() && bool(services_.printDialog));
+    Action(cmd::kPrint)->setEnabled(doc_->CanPrint());
     Action(cmd::kNewFolder)->setEnabled(tree_->currentItem() != nullptr);
     Action(cmd::kNewRecord)->setEnabled(folderSelected);
     const bool onRecords = RecordCommandsApply();
@@ -470,6 +469,30 @@ void CMainFrame::NewRecord() {
         RefreshPopup(false);
         view_->SelectRecord(record);
         UpdateCommands();
+    }
+}
+
+void CMainFrame::OpenPrintDialog() {
+    if (!doc_->CanPrint()) {
+        return;
+    }
+    report::PrintFlags flags;
+    for (const auto& field : report::PrintFlagFields()) {
+        flags.Set(field.field, settings_.printing.Get(field.field));
+    }
+    const QString templates =
+        FromLocalPath(report::TemplatesFolder(LocalPath(QCoreApplication::applicationDirPath())));
+    CReportDlg dialog(folders_, DocumentTitle(), flags, templates, store_, this);
+    connect(&dialog, &CReportDlg::HelpRequested, this, [this] {
+        if (services_.helpContents) {
+            services_.helpContents();
+        }
+    });
+    ExecDialog(dialog);
+    for (const auto& field : report::PrintFlagFields()) {
+        if (int* flag = settings_.printing.Flag(field.field)) {
+            *flag = flags.Prints(field.field) ? 1 : 0;
+        }
     }
 }
 

@@ -40,7 +40,6 @@ inline constexpr int kClockPaneWidth = 275;
 // Windows and commands that later parts of the program provide; an empty one leaves its
 // command disabled.
 struct FrameServices {
-    std::function<void()> printDialog;
     std::function<void()> optionsDialog;
     std::function<void()> helpContents;
     // Run on every tick of the one-second clock, after the status bar is updated.
@@ -76,6 +75,8 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void EditRecord(int record);
     void NewRecord();
     void TogglePasswordPopup();
+    // The Print/Print Preview dialog over the open document, with the stored print flags.
+    void OpenPrintDialog();
 
     // Idle protection, from start-up on; false when the source is missing.
     bool StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source);

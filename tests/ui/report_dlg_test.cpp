@@ -1,0 +1,402 @@
+// The print dialog: template list, last template, field boxes, the private page, printing and PDF.
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include "settings/direct_settings.h"
+#include "store/date_time.h"
+#include "ui/message_box.h"
+#include "ui/report_dlg.h"
+
+using namespace zelvant;
+using namespace zelvant::ui;
+
+namespace {
+
+constexpr char kListing[] =
+    "A test listing.\n"
+    "<# start #>\n"
+    "<html><body><p>Doc <# env.html(env.doctitle) #> via <# env.html(env.template) #></p>\n"
+    "<# while env.nextfolder #><# while env.nextrecord #>\n"
+    "<p>Site <# env.html(env.sitename) #></p>\n"
+    "<# if env.printpassword #><p>Pass <# env.html(env.password) #></p><# endif #>\n"
+    "<# endwhile #><# endwhile #>\n"
+    "</body></html>\n"
+    "<# endtmpl #>\n";
+
+constexpr char kNoStart[] = "<# other #>nothing here<# endtmpl #>\n";
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+int Mode(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        return -1;
+    }
+    return static_cast<int>(st.st_mode & 0777);
+}
+
+QByteArray Head(const QString& path, int length) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(length) : QByteArray();
+}
+
+QString Text(const CReportDlg& dialog) {
+    return dialog.Browser()->toPlainText();
+}
+
+QStringList Entries(const QListWidget& list) {
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i) {
+        names << list.item(i)->text();
+    }
+    return names;
+}
+
+}  // namespace
+
+class ReportDlgTest : public QObject {
+    Q_OBJECT
+
+    QStringList shown_;  // "text|icon"
+    settings::CMemorySettingsStore store_;
+    CFolderSequence folders_;
+    report::PrintFlags flags_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString templates_;
+
+    std::unique_ptr<CReportDlg> Open() {
+        auto dialog = std::make_unique<CReportDlg>(folders_, QStringLiteral("bank.zvd"), flags_,
+                                                   templates_, store_);
+        dialog->show();
+        QCoreApplication::processEvents();  // the last template is shown once the window is up
+        return dialog;
+    }
+
+    QString Tmpl(const QString& file) const { return templates_ + QLatin1Char('/') + file; }
+
+    std::string LastTemplate() { return settings::CDirectSettings(store_).LastTemplate(); }
+
+  private slots:
+    void initTestCase() {
+        CFolder* folder = folders_.AppendFolder();
+        folder->SetName("Bank");
+        for (const char* site : {"Z1", "Q2"}) {
+            CRecord* record = folder->AppendRecord(*FromCivil({2024, 3, 5, 14, 5, 9}));
+            record->SetText(RecordField::SiteName, site);
+            record->SetText(RecordField::Password, std::string(site) + "-secret");
+        }
+    }
+
+    void init() {
+        shown_.clear();
+        store_ = settings::CMemorySettingsStore();
+        flags_ = report::PrintFlags::All(1);
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        templates_ = dir_->filePath(QStringLiteral("templates"));
+        QVERIFY(QDir().mkpath(templates_));
+        WriteFile(Tmpl(QStringLiteral("Listing.ZVT")), kListing);
+        SetDialogHookForTests({});
+        SetMessageBoxHookForTests([this](const QString& text, QMessageBox::Icon icon) {
+            shown_ << text + QLatin1Char('|') + QString::number(icon);
+        });
+    }
+
+    void cleanup() {
+        SetDialogHookForTests({});
+        SetMessageBoxHookForTests({});
+    }
+
+    // ---- the template list and the last template
+
+    void listsTemplateFilesSortedWithoutExtension() {
+        WriteFile(Tmpl(QStringLiteral("beta.zvt")), kListing);
+        WriteFile(Tmpl(QStringLiteral("Alpha.ZVT")), kListing);
+        WriteFile(Tmpl(QStringLiteral("notes.txt")), "x");
+        WriteFile(Tmpl(QStringLiteral("Listing.ZVT.bak")), "x");
+        auto dialog = Open();
+        QCOMPARE(Entries(*dialog->TemplateList()), (QStringList{"Alpha", "beta", "Listing"}));
+        // Nothing chosen yet: nothing run, nothing written.
+        QVERIFY(Text(*dialog).isEmpty() && dialog->PagePath().isEmpty());
+        QVERIFY(!dialog->PrintButton()->isEnabled());
+        QVERIFY(!dialog->ExportButton()->isEnabled() && shown_.isEmpty());
+
+        // A file found under another case is run under the listed name.
+        dialog->TemplateList()->setCurrentRow(1);
+        QCOMPARE(dialog->SelectedTemplate(), QStringLiteral("beta"));
+        QVERIFY(Text(*dialog).contains(QStringLiteral("Doc bank.zvd via beta")));
+        QCOMPARE(LastTemplate(), "beta");
+        QVERIFY(dialog->ExportButton()->isEnabled() && shown_.isEmpty());
+    }
+
+    void missingFolderListsNothing() {
+        templates_ = dir_->filePath(QStringLiteral("none"));
+        settings::CDirectSettings(store_).SetLastTemplate("Listing");
+        auto dialog = Open();
+        QCOMPARE(dialog->TemplateList()->count(), 0);
+        QVERIFY(Text(*dialog).isEmpty() && shown_.isEmpty());
+        QCOMPARE(LastTemplate(), "");
+    }
+
+    void lastTemplateIsPreviewedAtOnce() {
+        settings::CDirectSettings(store_).SetLastTemplate("LISTING");  // case ignored
+        auto dialog = Open();
+        QCOMPARE(dialog->TemplateList()->currentItem()->text(), QStringLiteral("Listing"));
+        QCOMPARE(dialog->SelectedTemplate(), QStringLiteral("Listing"));
+        QVERIFY(Text(*dialog).contains(QStringLiteral("Site Z1")));
+        QVERIFY(Text(*dialog).contains(QStringLiteral("Site Q2")));
+        QCOMPARE(LastTemplate(), "Listing");
+
+        // Reopened after closing: shown again.
+        dialog->reject();
+        QVERIFY(Text(*dialog).isEmpty());
+        dialog->show();
+        QCoreApplication::processEvents();
+        QVERIFY(Text(*dialog).contains(QStringLiteral("Site Z1")));
+        QVERIFY(shown_.isEmpty());
+    }
+
+    void lastTemplateGoneIsForgotten() {
+        settings::CDirectSettings(store_).SetLastTemplate("Removed");
+        auto dialog = Open();
+        QVERIFY(dialog->TemplateList()->currentItem() == nullptr);
+        QVERIFY(dialog->SelectedTemplate().isEmpty() && Text(*dialog).isEmpty());
+        QCOMPARE(LastTemplate(), "");
+        QVERIFY(shown_.isEmpty());
+    }
+
+    // ---- failures
+
+    void missingTemplateFileIsReported() {
+        WriteFile(Tmpl(QStringLiteral("Gone.ZVT")), kListing);
+        auto dialog = Open();
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Listing")));
+        QVERIFY(QFile::remove(Tmpl(QStringLiteral("Gone.ZVT"))));
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Gone")));
+        QCOMPARE(shown_, QStringList{"Cannot find template file\n" + Tmpl("Gone.ZVT") + "|" +
+                                     QString::number(QMessageBox::Warning)});
+        QCOMPARE(LastTemplate(), "");
+        QVERIFY(Text(*dialog).contains(QStringLiteral("via Listing")));  // the page before
+        QVERIFY(!dialog->SelectTemplate(QStringLiteral("Unknown")));
+    }
+
+    void templateWithoutStartIsReported() {
+        WriteFile(Tmpl(QStringLiteral("Broken.ZVT")), kNoStart);
+        auto dialog = Open();
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Listing")));
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Broken")));
+        QCOMPARE(shown_, QStringList{"Cannot find template in " + Tmpl("Broken.ZVT") + "|" +
+                                     QString::number(QMessageBox::Warning)});
+        QVERIFY(Text(*dialog).contains(QStringLiteral("via Listing")));
+        // The file itself was found, so it stays the template to show next time.
+        QCOMPARE(LastTemplate(), "Broken");
+    }
+
+    // ---- the field boxes
+
+    void boxesShowAndPassTheFlags() {
+        flags_ = report::PrintFlags::All(1);
+        flags_.Set(RecordField::Password, 0);
+        flags_.Set(RecordField::Notes, 2);  // only 1 counts as ticked
+        auto dialog = Open();
+        auto& tree = static_cast<CPrintFieldTree&>(dialog->FieldChooser());
+        QCOMPARE(tree.topLevelItemCount(), 1);
+        QCOMPARE(tree.topLevelItem(0)->text(0), QStringLiteral("Record fields printed"));
+        QVERIFY(tree.topLevelItem(0)->isExpanded());
+        QCOMPARE(tree.topLevelItem(0)->childCount(), report::kPrintFlagCount);
+        QCOMPARE(tree.FieldItem(0)->text(0), QStringLiteral("Site Name/Description"));
+        QCOMPARE(tree.FieldItem(5)->text(0), QStringLiteral("Username/ID"));
+        QCOMPARE(tree.FieldItem(11)->text(0), QStringLiteral("Notes"));
+        QTreeWidgetItem* password = tree.FieldItem(6);
+        QCOMPARE(password->text(0), QStringLiteral("Password"));
+        QCOMPARE(password->checkState(0), Qt::Unchecked);
+        QCOMPARE(tree.FieldItem(11)->checkState(0), Qt::Unchecked);
+        QCOMPARE(tree.FieldItem(7)->checkState(0), Qt::Checked);
+
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Listing")));
+        QVERIFY(!Text(*dialog).contains(QStringLiteral("Z1-secret")));
+        // Ticking reruns the report with the box as it is now.
+        password->setCheckState(0, Qt::Checked);
+        QVERIFY(Text(*dialog).contains(QStringLiteral("Pass Z1-secret")));
+        QVERIFY(flags_.Prints(RecordField::Password));
+        password->setCheckState(0, Qt::Unchecked);
+        QVERIFY(!Text(*dialog).contains(QStringLiteral("secret")));
+        password->setCheckState(0, Qt::Checked);
+
+        // The caller gets the boxes back when the dialog closes.
+        flags_ = report::PrintFlags::All(0);
+        tree.FieldItem(0)->setCheckState(0, Qt::Unchecked);
+        dialog->reject();
+        QVERIFY(flags_.Prints(RecordField::Password));
+        QVERIFY(!flags_.Prints(RecordField::SiteName));
+        QVERIFY(flags_.Prints(RecordField::Pin));
+        QCOMPARE(flags_.values[11], 0);
+
+        // Also when no report ran in between.
+        flags_ = report::PrintFlags::All(0);
+        settings::CDirectSettings(store_).SetLastTemplate("");
+        auto idle = Open();
+        static_cast<CPrintFieldTree&>(idle->FieldChooser())
+            .FieldItem(2)
+            ->setCheckState(0, Qt::Checked);
+        QVERIFY(!flags_.Prints(RecordField::Email));
+        idle->reject();
+        QVERIFY(flags_.Prints(RecordField::Email) && !flags_.Prints(RecordField::Password));
+    }
+
+    // ---- the page on disk
+
+    void pageIsPrivateAndRemovedOnClose() {
+        auto dialog = Open();
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Listing")));
+        const QString page = dialog->PagePath();
+        QVERIFY(!page.isEmpty() && QFile::exists(page));
+        QVERIFY(!page.startsWith(templates_));
+        QCOMPARE(Mode(page), 0600);
+        QCOMPARE(Mode(QFileInfo(page).absolutePath()), 0700);
+        QVERIFY(Head(page, 1 << 16).contains("Z1-secret"));
+        // Each preview rewrites the same page.
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Listing")));
+        QCOMPARE(dialog->PagePath(), page);
+
+        dialog->reject();
+        QVERIFY(!QFile::exists(page));
+        QVERIFY(!QFileInfo::exists(QFileInfo(page).absolutePath()));
+        QVERIFY(dialog->PagePath().isEmpty());
+
+        // Destroyed without being closed: gone as well.
+        auto other = Open();
+        QVERIFY(other->SelectTemplate(QStringLiteral("Listing")));
+        const QString second = other->PagePath();
+        QVERIFY(QFile::exists(second));
+        other.reset();
+        QVERIFY(!QFile::exists(second));
+    }
+
+    void placementIsRestoredAndSaved() {
+        settings::CDirectSettings(store_).SetWindowPlacement("30,40,630,490,1,0");
+        {
+            CReportDlg dialog(folders_, {}, flags_, templates_, store_);
+            QCOMPARE(dialog.geometry(), QRect(30, 40, 600, 450));
+            dialog.show();
+            QCoreApplication::processEvents();
+            dialog.setGeometry(50, 60, 640, 480);
+            dialog.accept();
+        }
+        QCOMPARE(settings::CDirectSettings(store_).WindowPlacement(), "50,60,690,540,1,0");
+
+        settings::CDirectSettings(store_).SetWindowPlacement("30,40,630,490,3,0");
+        {
+            CReportDlg dialog(folders_, {}, flags_, templates_, store_);
+            QVERIFY(dialog.windowState().testFlag(Qt::WindowMaximized));
+        }
+
+        settings::CDirectSettings(store_).SetWindowPlacement("garbage");
+        CReportDlg dialog(folders_, {}, flags_, templates_, store_);
+        QCOMPARE(dialog.size(), QSize(760, 520));
+    }
+
+    // ---- printing and PDF
+
+    void exportPdfWritesAPrivatePdf() {
+        auto dialog = Open();
+        const QString early = dir_->filePath(QStringLiteral("early.pdf"));
+        QVERIFY(!dialog->ExportPdf(early) && !QFile::exists(early));  // nothing shown yet
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Listing")));
+
+        const QString pdf = dir_->filePath(QStringLiteral("report.pdf"));
+        QString offered;
+        SetDialogHookForTests([&](QDialog& d) {
+            auto* files = qobject_cast<QFileDialog*>(&d);
+            if (files == nullptr) {
+                return int(QDialog::Rejected);
+            }
+            offered = files->selectedFiles().value(0);
+            files->setOption(QFileDialog::DontUseNativeDialog);
+            files->selectFile(pdf);
+            return int(QDialog::Accepted);
+        });
+        dialog->ExportButton()->click();
+        QVERIFY(offered.endsWith(QStringLiteral("bank - Listing.pdf")));
+        QCOMPARE(Head(pdf, 4), QByteArray("%PDF"));
+        QCOMPARE(Mode(pdf), 0600);
+        QVERIFY(shown_.isEmpty());
+
+        const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (tool.isEmpty()) {
+            qInfo("pdftotext not found: the PDF's text is not checked");
+            return;
+        }
+        QProcess process;
+        process.start(tool, {pdf, QStringLiteral("-")});
+        QVERIFY(process.waitForFinished());
+        QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).contains("Site Z1"));
+    }
+
+    void printAndPreviewPrintTheShownPage() {
+        auto dialog = Open();
+        int asked = 0;
+        SetDialogHookForTests([&](QDialog&) {
+            ++asked;
+            return int(QDialog::Rejected);
+        });
+        dialog->PrintAction()->trigger();  // nothing shown: nothing to print
+        dialog->PreviewAction()->trigger();
+        QCOMPARE(asked, 0);
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Listing")));
+
+        // Print goes to the printer chosen in the print dialog; cancelling prints nothing.
+        const QString printed = dir_->filePath(QStringLiteral("printed.pdf"));
+        bool accept = false;
+        SetDialogHookForTests([&](QDialog& d) {
+            auto* print = qobject_cast<QPrintDialog*>(&d);
+            if (print == nullptr) {
+                return int(QDialog::Rejected);
+            }
+            ++asked;
+            print->printer()->setOutputFormat(QPrinter::PdfFormat);
+            print->printer()->setOutputFileName(printed);
+            return int(accept ? QDialog::Accepted : QDialog::Rejected);
+        });
+        dialog->PrintAction()->trigger();
+        QCOMPARE(asked, 1);
+        QVERIFY(!QFile::exists(printed));
+        accept = true;
+        dialog->PrintAction()->trigger();
+        QCOMPARE(Head(printed, 4), QByteArray("%PDF"));
+
+        int pages = 0;
+        SetDialogHookForTests([&](QDialog& d) {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(&d);
+            auto* widget = preview ? preview->findChild<QPrintPreviewWidget*>() : nullptr;
+            if (widget != nullptr) {
+                widget->updatePreview();
+                pages = widget->pageCount();
+            }
+            return int(QDialog::Rejected);
+        });
+        dialog->PreviewAction()->trigger();
+        QVERIFY(pages >= 1);
+    }
+};
+
+QTEST_MAIN(ReportDlgTest)
+#include "report_dlg_test.moc"
