@@ -25,11 +25,13 @@
 #include "controls/report_ctrl.h"
 #include "report/print_flags.h"
 #include "report/template_files.h"
+#include "settings/desktop/autostart.h"
 #include "settings/direct_settings.h"
 #include "ui/clipboard.h"
 #include "ui/commands.h"
 #include "ui/icons.h"
 #include "ui/message_box.h"
+#include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
 #include "ui/password_popup.h"
 #include "ui/record_props.h"
@@ -215,11 +217,7 @@ void CMainFrame::CreateActions() {
     Action(cmd::kPasswordPopup)->setCheckable(true);
     connect(Action(cmd::kPasswordPopup), &QAction::triggered, this,
             &CMainFrame::TogglePasswordPopup);
-    connect(Action(cmd::kOptions), &QAction::triggered, this, [this] {
-        if (services_.optionsDialog) {
-            services_.optionsDialog();
-        }
-    });
+    connect(Action(cmd::kOptions), &QAction::triggered, this, &CMainFrame::OpenOptionsDialog);
     connect(Action(cmd::kHelp), &QAction::triggered, this, [this] {
         if (services_.helpContents) {
             services_.helpContents();
@@ -420,7 +418,6 @@ void CMainFrame::UpdateCommands() {
     if (tray_ != nullptr) {
         tray_->RefreshMenu();
     }
-    Action(cmd::kOptions)->setEnabled(bool(services_.optionsDialog));
     Action(cmd::kHelp)->setEnabled(bool(services_.helpContents));
 }
 
@@ -494,6 +491,50 @@ void CMainFrame::OpenPrintDialog() {
             *flag = flags.Prints(field.field) ? 1 : 0;
         }
     }
+}
+
+void CMainFrame::OpenOptionsDialog() {
+    COptionsDlg dialog(settings_, this);
+    connect(&dialog, &COptionsDlg::HelpRequested, this, [this] {
+        if (services_.helpContents) {
+            services_.helpContents();
+        }
+    });
+    if (ExecDialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    settings_ = dialog.Result();
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    OptionsEffects effects;
+    effects.trayDefaultItem = [this](int action) { tray_->SetDefaultTrayItem(action); };
+    effects.autostart = [this](bool on) {
+        QString error;
+        const bool done = on ? desktop::AddAutostartEntry(desktop::AutostartProgramPath(), &error)
+                             : desktop::RemoveAutostartEntry(&error);
+        if (!done) {
+            // The rest of the options still apply.
+            ShowMessageBox(this, error, QMessageBox::NoIcon);
+        }
+    };
+    effects.popupMasks = [this](const settings::PopupFlags& flags) { popup_->SetMasks(flags); };
+    effects.save = [this](const settings::AppSettings& s) { settings::SaveSettings(store_, s); };
+    effects.trayShow = [this](bool on) {
+        if (trayCreation_ != nullptr) {
+            trayCreation_->ApplyTrayIcon(on);
+        }
+    };
+    effects.trayTip = [this] { UpdateTrayTip(); };
+    effects.topmost = [this](bool on) { SetTopmost(on); };
+    effects.refreshList = [this] {
+        const int record = view_->CurrentRecord();
+        view_->ApplyDisplaySettings();
+        view_->ShowFolder(view_->FolderOnShow());
+        if (record >= 0) {
+            view_->SelectRecord(record);
+        }
+    };
+    ApplyOptions(settings_, effects);
+    UpdateCommands();
 }
 
 void CMainFrame::TogglePasswordPopup() {

@@ -40,7 +40,6 @@ inline constexpr int kClockPaneWidth = 275;
 // Windows and commands that later parts of the program provide; an empty one leaves its
 // command disabled.
 struct FrameServices {
-    std::function<void()> optionsDialog;
     std::function<void()> helpContents;
     // Run on every tick of the one-second clock, after the status bar is updated.
     std::function<void()> everySecond;
@@ -77,6 +76,8 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void TogglePasswordPopup();
     // The Print/Print Preview dialog over the open document, with the stored print flags.
     void OpenPrintDialog();
+    // The options dialog; OK applies the new settings at once.
+    void OpenOptionsDialog();
 
     // Idle protection, from start-up on; false when the source is missing.
     bool StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source);

@@ -269,6 +269,21 @@ class MainFrameTest : public QObject {
         QVERIFY(frame.close());
     }
 
+    void optionsOkSavesTheSettingsAndCancelAppliesNothing() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        store.ClearWrites();
+        SetDialogHookForTests([](QDialog&) { return int(QDialog::Rejected); });
+        frame.OpenOptionsDialog();
+        QVERIFY(store.Writes().empty());
+        SetDialogHookForTests([](QDialog& dialog) {
+            dialog.accept();
+            return dialog.result();
+        });
+        frame.OpenOptionsDialog();
+        QVERIFY(store.Find("Settings", "TimedClear") != nullptr);
+    }
+
     void dragFormatNameCarriesTheStartTime() {
         const QDateTime start(QDate(2002, 5, 14), QTime(9, 3, 27, 512), Qt::UTC);
         QCOMPARE(DragFormatName(start), QStringLiteral("ZLVDragDropFormat2002 5 14 9 3 27 512"));
