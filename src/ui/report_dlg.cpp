@@ -63,20 +63,17 @@ QString FromNative(const std::string& path) {
 
 // ---- the field boxes
 
-CPrintFieldTree::CPrintFieldTree(QWidget* parent) : QTreeWidget(parent) {
+CPrintFieldTree::CPrintFieldTree(QWidget* parent) : CTreeOptionsCtrl(parent) {
     setObjectName(QStringLiteral("printFields"));
-    setHeaderHidden(true);
-    setColumnCount(1);
-    group_ = new QTreeWidgetItem(this, {tr("Record fields printed")});
+    group_ = InsertGroup(tr("Record fields printed"), -1);
     for (const char* title : kFieldTitles) {
-        auto* item = new QTreeWidgetItem(group_, {tr(title)});
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, Qt::Unchecked);
+        InsertCheckBox(tr(title), group_, false);
     }
     group_->setExpanded(true);
     setCurrentItem(group_);
-    connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
-        if (item->parent() == group_ && clicked_) {
+    // A ticked or cleared box shows the report again with the boxes as they are now.
+    connect(this, &CTreeOptionsCtrl::CheckChanged, this, [this] {
+        if (clicked_) {
             clicked_();
         }
     });
@@ -90,7 +87,7 @@ void CPrintFieldTree::SetFlags(const report::PrintFlags& flags) {
     const QSignalBlocker quiet(this);
     const auto& fields = report::PrintFlagFields();
     for (int i = 0; i < report::kPrintFlagCount; ++i) {
-        FieldItem(i)->setCheckState(0, flags.Prints(fields[i].field) ? Qt::Checked : Qt::Unchecked);
+        SetCheckBox(FieldItem(i), flags.Prints(fields[i].field));
     }
 }
 
@@ -98,7 +95,7 @@ report::PrintFlags CPrintFieldTree::Flags() const {
     report::PrintFlags flags;
     const auto& fields = report::PrintFlagFields();
     for (int i = 0; i < report::kPrintFlagCount; ++i) {
-        flags.Set(fields[i].field, FieldItem(i)->checkState(0) == Qt::Checked ? 1 : 0);
+        flags.Set(fields[i].field, GetCheckBox(FieldItem(i)) ? 1 : 0);
     }
     return flags;
 }

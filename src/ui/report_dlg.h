@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "controls/options_tree.h"
 #include "report/date_format.h"
 #include "report/print_flags.h"
 #include "report/report_environment.h"
@@ -37,7 +38,7 @@ class IPrintFieldChooser {
 
 // A group item "Record fields printed" with one check box per field, in the order
 // PrintFlagFields() gives.
-class CPrintFieldTree final : public QTreeWidget, public IPrintFieldChooser {
+class CPrintFieldTree final : public controls::CTreeOptionsCtrl, public IPrintFieldChooser {
     Q_OBJECT
   public:
     explicit CPrintFieldTree(QWidget* parent = nullptr);

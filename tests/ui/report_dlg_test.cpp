@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -234,16 +235,16 @@ class ReportDlgTest : public QObject {
         QVERIFY(dialog->SelectTemplate(QStringLiteral("Listing")));
         QVERIFY(!Text(*dialog).contains(QStringLiteral("Z1-secret")));
         // Ticking reruns the report with the box as it is now.
-        password->setCheckState(0, Qt::Checked);
+        tree.SetCheckBox(password, true);
         QVERIFY(Text(*dialog).contains(QStringLiteral("Pass Z1-secret")));
         QVERIFY(flags_.Prints(RecordField::Password));
-        password->setCheckState(0, Qt::Unchecked);
+        tree.SetCheckBox(password, false);
         QVERIFY(!Text(*dialog).contains(QStringLiteral("secret")));
-        password->setCheckState(0, Qt::Checked);
+        tree.SetCheckBox(password, true);
 
         // The caller gets the boxes back when the dialog closes.
         flags_ = report::PrintFlags::All(0);
-        tree.FieldItem(0)->setCheckState(0, Qt::Unchecked);
+        tree.SetCheckBox(tree.FieldItem(0), false);
         dialog->reject();
         QVERIFY(flags_.Prints(RecordField::Password));
         QVERIFY(!flags_.Prints(RecordField::SiteName));
@@ -254,9 +255,8 @@ class ReportDlgTest : public QObject {
         flags_ = report::PrintFlags::All(0);
         settings::CDirectSettings(store_).SetLastTemplate("");
         auto idle = Open();
-        static_cast<CPrintFieldTree&>(idle->FieldChooser())
-            .FieldItem(2)
-            ->setCheckState(0, Qt::Checked);
+        auto& idleTree = static_cast<CPrintFieldTree&>(idle->FieldChooser());
+        idleTree.SetCheckBox(idleTree.FieldItem(2), true);
         QVERIFY(!flags_.Prints(RecordField::Email));
         idle->reject();
         QVERIFY(flags_.Prints(RecordField::Email) && !flags_.Prints(RecordField::Password));
@@ -349,6 +349,46 @@ class ReportDlgTest : public QObject {
         process.start(tool, {pdf, QStringLiteral("-")});
         QVERIFY(process.waitForFinished());
         QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).contains("Site Z1"));
+    }
+
+    // The shipped full listing of a long document spreads over pages and loses no record.
+    void shippedListingBecomesAWholePdf() {
+        const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdfinfo.isEmpty() || pdftotext.isEmpty()) {
+            QSKIP("poppler-utils not installed");
+        }
+        CFolderSequence folders;
+        CFolder* folder = folders.AppendFolder();
+        folder->SetName("Accounts");
+        for (int i = 0; i < 40; ++i) {
+            CRecord* record = folder->AppendRecord();
+            record->SetText(RecordField::SiteName, "Account " + std::to_string(i));
+            record->SetText(RecordField::UserName, "user" + std::to_string(i));
+        }
+        CReportDlg dialog(folders, QStringLiteral("long.zvd"), flags_,
+                          QStringLiteral(ZELVANT_TEMPLATES), store_);
+        dialog.show();
+        QVERIFY(dialog.SelectTemplate(QStringLiteral("Full listing")));
+        const QString pdf = dir_->filePath(QStringLiteral("listing.pdf"));
+        QVERIFY(dialog.ExportPdf(pdf));
+
+        QProcess info;
+        info.start(pdfinfo, {pdf});
+        QVERIFY(info.waitForFinished());
+        const QString details = QString::fromUtf8(info.readAllStandardOutput());
+        const QRegularExpressionMatch pages =
+            QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(details);
+        QVERIFY2(pages.hasMatch(), qPrintable(details));
+        QVERIFY(pages.captured(1).toInt() >= 2);
+
+        QProcess text;
+        text.start(pdftotext, {pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished());
+        const QString body = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY(body.contains(QStringLiteral("Account 0")));
+        QVERIFY(body.contains(QStringLiteral("Account 39")));
+        QVERIFY(body.contains(QStringLiteral("user39")));
     }
 
     void printAndPreviewPrintTheShownPage() {
