@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "best_times.h"
 #include "peak_memory.h"
 #include "report/date_format.h"
 #include "report/engine/interpreter.h"
@@ -48,33 +49,6 @@ struct Setup {
 };
 
 Setup* g = nullptr;
-
-// Keeps the best time per iteration of every benchmark for the summary.
-class CollectingReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) {
-                continue;
-            }
-            const double t = run.real_accumulated_time / static_cast<double>(run.iterations);
-            const std::string& name = run.run_name.function_name;
-            const auto it = times.find(name);
-            if (it == times.end() || t < it->second) {
-                times[name] = t;
-            }
-        }
-    }
-    // Seconds, or a negative number when the benchmark did not run.
-    double Time(const std::string& name) const {
-        const auto it = times.find(name);
-        return it == times.end() ? -1.0 : it->second;
-    }
-
-  private:
-    std::map<std::string, double> times;
-};
 
 void SetCounters(benchmark::State& state, bool records) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(g->bytes.size()));
@@ -449,7 +423,7 @@ void PrintMemory(const char* what, const std::vector<std::string>& argv) {
                 fileMiB, budget, Verdict(peak < budget));
 }
 
-void PrintSummary(const CollectingReporter& rep) {
+void PrintSummary(const bench::CBestTimesReporter& rep) {
     const double decrypt = rep.Time("BM_LimitDecrypt");
     const double encrypt = rep.Time("BM_LimitEncrypt");
     const double read = rep.Time("BM_LimitRead");
@@ -520,7 +494,7 @@ int main(int argc, char** argv) {
     g = setup.get();
     const bool prepared = Prepare(*setup);
     if (prepared) {
-        CollectingReporter reporter;
+        bench::CBestTimesReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         PrintSummary(reporter);
     }

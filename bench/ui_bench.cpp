@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "best_times.h"
 #include "report/date_format.h"
 #include "sample_document.h"
 #include "store/data_file.h"
@@ -170,31 +171,6 @@ BENCHMARK(BM_OpenAndShowTree)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 namespace {
 
-// Keeps the best time per iteration of every benchmark for the summary.
-class CollectingReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.iterations == 0 || run.error_occurred) {
-                continue;
-            }
-            const double t = run.real_accumulated_time / static_cast<double>(run.iterations);
-            auto [it, added] = times.emplace(run.run_name.function_name, t);
-            if (!added) {
-                it->second = std::min(it->second, t);
-            }
-        }
-    }
-    double Time(const std::string& name) const {
-        const auto it = times.find(name);
-        return it == times.end() ? -1.0 : it->second;
-    }
-
-  private:
-    std::map<std::string, double> times;
-};
-
 void Verdict(const char* what, double seconds, double limit, const char* limitText) {
     if (seconds < 0) {
         std::printf("  %-34s not measured\n", what);
@@ -213,7 +189,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     Prepare();
-    CollectingReporter reporter;
+    bench::CBestTimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
