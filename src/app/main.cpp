@@ -1,28 +1,33 @@
 // The desktop program.
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QFileInfo>
-#include <QUrl>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "settings/desktop/idle_guard.h"
 #include "settings/desktop/idle_sources.h"
 #include "settings/desktop/single_instance.h"
 #include "settings/desktop/splash.h"
 #include "settings/qsettings_store.h"
+#include "ui/command_line.h"
 #include "ui/icons.h"
 #include "ui/main_frame.h"
 #include "ui/message_box.h"
+#include "ui/user_guide.h"
 #include "ui/zelvant_app.h"
 
 int main(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (const auto status = zelvant::ui::AnswerInfoOptions(args)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillmere"));
     QApplication::setApplicationName(QStringLiteral("Zelvant"));
     QApplication::setApplicationVersion(QStringLiteral(ZELVANT_VERSION));
     QApplication::setWindowIcon(zelvant::ui::AppIcon());
-    QApplication::setDesktopFileName(QStringLiteral("zelvant"));
+    QApplication::setDesktopFileName(QStringLiteral("org.quillmere.Zelvant"));
 
     zelvant::settings::CQSettingsStore store;
     zelvant::ui::CZelvantApp zelvant(store);
@@ -61,15 +66,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     zelvant::ui::FrameServices services;
-    services.helpContents = [] {
-        const QString path =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/doc/user-guide.html");
-        if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-            zelvant::ui::ShowMessageBox(nullptr,
-                                        QStringLiteral("Cannot open the user guide\n") + path,
-                                        QMessageBox::Warning);
-        }
-    };
+    services.helpContents = [] { zelvant::ui::OpenUserGuide(nullptr); };
     zelvant.MainFrame()->SetServices(services);
     instance.SetWindowShown();
     // Brought forward by a second start: shown without the security password, as a raise from

@@ -19,6 +19,7 @@
 #include "report/report_environment.h"
 #include "report/report_run.h"
 #include "report/stored_print_flags.h"
+#include "report/template_files.h"
 #include "settings/app_settings.h"
 #include "settings/qsettings_store.h"
 #include "store/data_file.h"
@@ -364,7 +365,7 @@ class StderrOutput : public report::COutputStream {
     }
 };
 
-// The program's folder, where the shipped templates live beside it.
+// The program's folder: installed templates are found from it.
 std::string ProgramFolder() {
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
@@ -376,9 +377,14 @@ bool IsRegular(const std::string& path) {
     return fs::is_regular_file(path, ec);
 }
 
-// A path as given, or else the name of a shipped template ("Summary" or "Summary.ZVT").
+bool IsPath(const std::string& given) {
+    return given.find('/') != std::string::npos;
+}
+
+// A path (anything with a "/") as given, else the file of the template of that name ("Summary"
+// or "Summary.ZVT") in the template folders; empty when there is none.
 std::string FindTemplate(const std::string& given) {
-    if (IsRegular(given) || given.find('/') != std::string::npos) {
+    if (IsPath(given)) {
         return given;
     }
     std::string name = given;
@@ -390,12 +396,8 @@ std::string FindTemplate(const std::string& given) {
             name.resize(name.size() - 4);
         }
     }
-    const std::string folder = ProgramFolder();
-    if (folder.empty()) {
-        return given;
-    }
-    const std::string shipped = report::TemplateFilePath(report::TemplatesFolder(folder), name);
-    return IsRegular(shipped) ? shipped : given;
+    const auto found = report::FindTemplate(report::TemplateFolders(ProgramFolder()), name);
+    return found ? found->path : std::string();
 }
 
 int Report(const ParsedArgs& args) {
@@ -419,8 +421,14 @@ int Report(const ParsedArgs& args) {
     }
     // Whatever is wrong with the template is said before anyone types a password.
     const std::string templatePath = FindTemplate(templateArg);
-    if (!Exists(templatePath)) {
-        PrintError(report::MissingTemplateFileMessage(templatePath).text);
+    if (templatePath.empty() || !Exists(templatePath)) {
+        PrintError(report::MissingTemplateFileMessage(templateArg).text);
+        if (templatePath.empty() && IsRegular(templateArg)) {
+            PrintOwnError(
+                "template names are not looked up in the current folder; give the file "
+                "as ./" +
+                templateArg);
+        }
         return kExitFailed;
     }
     if (!IsRegular(templatePath) || ::access(templatePath.c_str(), R_OK) != 0) {
@@ -460,6 +468,22 @@ int Report(const ParsedArgs& args) {
     }
     WipeString(page.text);
     return ok ? kExitOk : kExitFailed;
+}
+
+// ---- templates
+
+int Templates(const ParsedArgs& args) {
+    const bool paths = args.Has("--paths");
+    std::string out;
+    for (const auto& entry : report::FindTemplates(report::TemplateFolders(ProgramFolder()))) {
+        out += TerminalSafe(entry.name);
+        if (paths) {
+            out += '\t' + TerminalSafe(entry.path);
+        }
+        out += '\n';
+    }
+    Print(out);
+    return kExitOk;
 }
 
 // ---- the command table
@@ -568,22 +592,38 @@ const std::vector<Command>& Commands() {
           "Write a report page from a template",
           "Runs the template named \"start\" in the template file T over the document in FILE\n"
           "(over an empty, untitled document without FILE) and writes the page it produces,\n"
-          "an HTML page, to standard output or to OUT. T is a path, or the name of a template\n"
-          "shipped in the \"templates\" folder beside the program (\"Summary\" or\n"
-          "\"Summary.ZVT\"). Messages about errors in the template file go to standard error;\n"
-          "errors found while it runs appear in the page.\n\n"
+          "an HTML page, to standard output or to OUT. T is a path when it holds a \"/\"\n"
+          "(./mine.ZVT), else the name of a template (\"Summary\" or \"Summary.ZVT\") as\n"
+          "\"zelvant-cli templates\" lists them; a name is never looked up in the current\n"
+          "folder. Messages about errors in the template file go to standard error; errors\n"
+          "found while it runs appear in the page.\n\n"
           "FIELDS chooses the record fields printed: \"all\", \"none\" or a comma list of\n"
           "RecordName, Location, Email, AccountName, AccountNum, UserName, Password, Pin,\n"
           "Created, Modified, Expired, Notes. Without --print the fields chosen last in the\n"
           "desktop program's print dialog are printed. Dates follow the system's locale.\n"
           "The page may hold passwords in clear: OUT is created readable by its owner only.",
-          {{"--template", "T", "The template file, or the name of a shipped template"},
+          {{"--template", "T", "The template's name, or the path of a template file"},
            {"--output", "OUT", "Write to OUT instead of standard output"},
            {"--print", "FIELDS", "The fields to print: all, none or a comma list"},
            kPasswordStdin},
           "zelvant-cli report vault.zvd --template \"Full listing\" --print all --output "
           "vault.html"},
          Report},
+        {{"templates",
+          "",
+          0,
+          0,
+          "List the report templates found by name",
+          "Lists, one per line and sorted, the names of the report templates that\n"
+          "\"report --template NAME\" finds. They are looked up in this order, and a name\n"
+          "found earlier hides the same name later: the user's own folder\n"
+          "$XDG_DATA_HOME/zelvant/templates (~/.local/share/zelvant/templates), the folder\n"
+          "zelvant/templates in each of $XDG_DATA_DIRS, the templates installed with the\n"
+          "program (share/zelvant/templates), and \"templates\" beside the program.\n"
+          "Template files end in .ZVT, in any letter case.",
+          {{"--paths", "", "Follow each name with a tab and the file it names"}},
+          "zelvant-cli templates --paths"},
+         Templates},
     };
     return commands;
 }
@@ -601,10 +641,14 @@ std::string TopHelp() {
     std::string text =
         "usage: zelvant-cli COMMAND [OPTIONS] ARGS\n\n"
         "Reads and writes Zelvant data files (.zvd).\n\nCommands:\n";
+    std::size_t width = 0;
     for (const auto& c : Commands()) {
-        std::string name(c.info.name);
-        text +=
-            "  " + name + std::string(10 - name.size(), ' ') + std::string(c.info.summary) + "\n";
+        width = std::max(width, c.info.name.size());
+    }
+    for (const auto& c : Commands()) {
+        const std::string name(c.info.name);
+        text += "  " + name + std::string(width + 2 - name.size(), ' ') +
+                std::string(c.info.summary) + "\n";
     }
     text +=
         "\nOptions:\n"

@@ -477,9 +477,9 @@ void CMainFrame::OpenPrintDialog() {
     for (const auto& field : report::PrintFlagFields()) {
         flags.Set(field.field, settings_.printing.Get(field.field));
     }
-    const QString templates =
-        FromLocalPath(report::TemplatesFolder(LocalPath(QCoreApplication::applicationDirPath())));
-    CReportDlg dialog(folders_, DocumentTitle(), flags, templates, store_, this);
+    CReportDlg dialog(folders_, DocumentTitle(), flags,
+                      report::TemplateFolders(LocalPath(QCoreApplication::applicationDirPath())),
+                      store_, this);
     connect(&dialog, &CReportDlg::HelpRequested, this, [this] {
         if (services_.helpContents) {
             services_.helpContents();

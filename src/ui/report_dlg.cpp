@@ -107,13 +107,14 @@ void CPrintFieldTree::SetClickHandler(std::function<void()> handler) {
 // ---- the dialog
 
 CReportDlg::CReportDlg(const CFolderSequence& folders, const QString& documentTitle,
-                       report::PrintFlags& flags, const QString& templatesFolder,
+                       report::PrintFlags& flags,
+                       const std::vector<report::TemplateFolder>& templateFolders,
                        settings::ISettingsStore& store, QWidget* parent)
     : QDialog(parent),
       folders_(folders),
       documentTitle_(documentTitle),
       flags_(flags),
-      templatesFolder_(templatesFolder),
+      templates_(report::FindTemplates(templateFolders)),
       store_(store),
       dates_(report::MakeSystemDateFormatter()) {
     setWindowTitle(tr("Print/Print Preview"));
@@ -126,12 +127,16 @@ CReportDlg::CReportDlg(const CFolderSequence& folders, const QString& documentTi
 
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("templates"));
-    for (const std::string& name : report::ListTemplates(Native(templatesFolder_))) {
-        list_->addItem(FromNative(name));
+    for (const report::TemplateEntry& entry : templates_) {
+        const QString name = FromNative(entry.name);
+        auto* item = new QListWidgetItem(
+            entry.user ? name + QString::fromUtf8(kOwnTemplateMark) : name, list_);
+        item->setToolTip(FromNative(entry.path));
     }
-    connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-        if (item != nullptr) {
-            selected_ = item->text();
+    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) {
+            selected_ = FromNative(templates_[static_cast<std::size_t>(row)].name);
+            selectedPath_ = templates_[static_cast<std::size_t>(row)].path;
             ShowPreview();
         }
     });
@@ -183,14 +188,15 @@ CReportDlg::~CReportDlg() {
 }
 
 bool CReportDlg::SelectTemplate(const QString& name) {
-    for (int row = 0; row < list_->count(); ++row) {
-        QListWidgetItem* item = list_->item(row);
-        if (item->text().compare(name, Qt::CaseInsensitive) == 0) {
+    for (std::size_t row = 0; row < templates_.size(); ++row) {
+        const QString entry = FromNative(templates_[row].name);
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) {
             {
                 const QSignalBlocker quiet(list_);
-                list_->setCurrentItem(item);
+                list_->setCurrentRow(static_cast<int>(row));
             }
-            selected_ = item->text();
+            selected_ = entry;
+            selectedPath_ = templates_[row].path;
             ShowPreview();
             return true;
         }
@@ -205,8 +211,7 @@ void CReportDlg::ShowPreview() {
     settings::CDirectSettings direct(store_);
     CQtMessageSink messages(this);
     cursor_.Reset(folders_, Native(selected_));
-    const std::string templatePath =
-        report::TemplateFilePath(Native(templatesFolder_), Native(selected_));
+    const std::string& templatePath = selectedPath_;
     if (!QFileInfo::exists(FromNative(templatePath))) {
         messages.ShowMessage(report::MissingTemplateFileMessage(templatePath));
         direct.SetLastTemplate("");

@@ -49,9 +49,14 @@ class CliTest : public ::testing::Test {
         ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
         dir = tmpl;
         ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        // Templates installed on this machine must not change a result either.
+        ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", (dir / "system").c_str(), 1);
     }
     void TearDown() override {
-        ::unsetenv("XDG_CONFIG_HOME");
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
+            ::unsetenv(name);
+        }
         fs::remove_all(dir);
     }
     void StoreSettings(std::string_view lines) {
@@ -465,10 +470,10 @@ TEST_F(ReportCliTest, TemplateFailuresAndPrivateOutput) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Cannot find template file\nnope.ZVT\n");
     Spit(dir / "other.ZVT", "<# other #>x<# endtmpl #>");
-    const Result noStart = Report({"--template", "other.ZVT"});
+    const Result noStart = Report({"--template", "./other.ZVT"});
     EXPECT_EQ(noStart.status, 1);
-    EXPECT_EQ(noStart.err, "Cannot find template in other.ZVT\n");
-    EXPECT_EQ(Run({"report", "--template", "."}).err, "Cannot open .\n");
+    EXPECT_EQ(noStart.err, "Cannot find template in ./other.ZVT\n");
+    EXPECT_EQ(Run({"report", "--template", "./"}).err, "Cannot open ./\n");
     EXPECT_EQ(Run({"report"}).status, 2);
 
     const Result out = Report({"--template", kShipped + "Summary.ZVT", "--output", "r.html"});
@@ -477,6 +482,49 @@ TEST_F(ReportCliTest, TemplateFailuresAndPrivateOutput) {
     EXPECT_TRUE(Slurp(dir / "r.html").starts_with("<!DOCTYPE html>"));
     EXPECT_EQ(fs::status(dir / "r.html").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A name is looked up in the user's folder, the system's, then the program's; a path is a path.
+TEST_F(ReportCliTest, TemplateNamesComeFromTheTemplateFoldersNeverTheCurrentOne) {
+    const auto put = [this](const fs::path& file, const std::string& text) {
+        fs::create_directories((dir / file).parent_path());
+        Spit(dir / file, "<# start #>" + text + "<# endtmpl #>");
+    };
+    put("data/zelvant/templates/Summary.zvt", "user summary");
+    put("system/zelvant/templates/Summary.ZVT", "system summary");
+    put("system/zelvant/templates/Site.ZVT", "site");
+    put("Here.ZVT", "current folder");
+    put("zelvant/templates/Rel.ZVT", "relative");
+
+    EXPECT_EQ(Run({"report", "--template", "Summary"}).out, "user summary");
+    EXPECT_EQ(Run({"report", "--template", "Site.ZVT"}).out, "site");
+    EXPECT_NE(Run({"report", "--template", "Password sheet"}).out.find("<!DOCTYPE html>"),
+              std::string::npos);
+    const Result here = Run({"report", "--template", "Here.ZVT"});
+    EXPECT_EQ(here.status, 1);
+    EXPECT_EQ(here.out, "");
+    EXPECT_EQ(here.err,
+              "Cannot find template file\nHere.ZVT\nzelvant-cli: template names are not looked up "
+              "in the current folder; give the file as ./Here.ZVT\n");
+    EXPECT_EQ(Run({"report", "--template", "./Here.ZVT"}).out, "current folder");
+
+    const Result list = Run({"templates"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.out, "Full listing\nPassword sheet\nSite\nSummary\n");
+    const Result paths = Run({"templates", "--paths"});
+    EXPECT_NE(
+        paths.out.find("Summary\t" + (dir / "data/zelvant/templates/Summary.zvt").string() + "\n"),
+        std::string::npos);
+    EXPECT_NE(paths.out.find(
+                  "Full listing\t" +
+                  (fs::path(ZELVANT_CLI).parent_path() / "templates/Full listing.ZVT").string()),
+              std::string::npos);
+
+    // Relative data folders would be the current folder: ignored.
+    ::setenv("XDG_DATA_HOME", ".", 1);
+    ::setenv("XDG_DATA_DIRS", ".", 1);
+    EXPECT_EQ(Run({"templates"}).out, "Full listing\nPassword sheet\nSummary\n");
+    EXPECT_EQ(Run({"report", "--template", "Rel"}).status, 1);
 }
 
 }  // namespace
