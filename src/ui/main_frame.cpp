@@ -629,7 +629,7 @@ void CMainFrame::UpdateTrayTip() {
 }
 
 bool CMainFrame::ProtectionAsks() const {
-    return (settings_.protMin & 1) != 0 && !settings_.securityPassword.empty();
+    return desktop::ProtectionAsks(settings_);
 }
 
 void CMainFrame::SetContentsHidden(bool hidden) {

@@ -294,7 +294,7 @@ class MainFrameTest : public QObject {
         CMainFrame frame(store);
         frame.Settings().minTime = 1;
         frame.Settings().protMin = 1;
-        frame.Settings().securityPassword = "Secret";
+        frame.Settings().securityPasswordHash = settings::HashSecurityPassword("Secret", {1, 8192});
         auto source = std::make_unique<FakeIdleSource>();
         FakeIdleSource& idle = *source;
         QVERIFY(frame.StartIdleProtection(std::move(source)));

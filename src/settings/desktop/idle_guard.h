@@ -14,6 +14,7 @@
 #include <string>
 
 #include "settings/app_settings.h"
+#include "settings/security_password.h"
 
 namespace zelvant::desktop {
 
@@ -22,8 +23,6 @@ inline constexpr char kInvalidPasswordPopup[] = "Invalid Password - cannot displ
 inline constexpr char kIdleTrackFailed[] =
     "Unable to initialize IdleTrack\nZelvant is shutting down";
 inline constexpr char kRestoreFromMinimizedTitle[] = "Restore from minimized:";
-// The prompt takes no more than this many characters; the rest of a longer entry is ignored.
-inline constexpr std::size_t kRedisplayPasswordMaxChars = 32;
 
 // How long the desktop (or, as a last resort, this program) has gone without keyboard or mouse
 // input.
@@ -44,6 +43,10 @@ class IRedisplayPrompt {
     // UTF-8; empty when the user cancelled.
     virtual std::optional<std::string> AskSecurityPassword() = 0;
 };
+
+// Whether showing a locked window asks for the security password: the option is on (its lowest
+// bit) and a password is set.
+bool ProtectionAsks(const settings::AppSettings& settings);
 
 enum class RedisplayResult : int { Allowed = 1, Cancelled = -1, Wrong = 2 };
 
@@ -87,6 +90,9 @@ class CIdleGuard {
     CIdleGuard(const settings::AppSettings& settings, IIdleSource& source,
                ClipboardClearer clearClipboard);
 
+    // End-to-end tests cannot wait whole minutes; every other caller keeps the 60000 ms.
+    void SetMinuteLength(std::uint32_t ms) { minuteMs_ = ms; }
+
     // One tick of the one-second timer: reads the source once and applies the three rules.
     IdleActions Tick(bool mainVisible, bool popupVisible);
     IdleActions OnTick(std::uint32_t idleMs, bool mainVisible, bool popupVisible);
@@ -119,6 +125,7 @@ class CIdleGuard {
     const settings::AppSettings& settings_;
     IIdleSource& source_;
     ClipboardClearer clearClipboard_;
+    std::uint32_t minuteMs_ = 60000;
     bool locked_ = false;
     bool idleCleared_ = false;  // emptied during the current idle period
     bool sizeFlag_ = false;     // emptied, and the main window not resized or restored since
