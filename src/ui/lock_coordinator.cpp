@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScopedValueRollback>
+#include <QThread>
 
 #include "settings/security_password.h"
 #include "ui/message_box.h"
@@ -41,6 +44,33 @@ int CloseDialogsForLock() {
         ++closed;
     }
     return closed;
+}
+
+namespace {
+
+bool s_checking = false;
+
+}  // namespace
+
+bool PasswordCheckRunning() {
+    return s_checking;
+}
+
+bool VerifyOffTheGuiThread(const std::string& hash, const std::string& typed) {
+    const QScopedValueRollback<bool> checking(s_checking, true);
+    bool same = false;
+    QThread* worker = QThread::create(
+        [&same, &hash, &typed] { same = settings::VerifySecurityPassword(hash, typed); });
+    QEventLoop loop;
+    // Queued across threads, so a check done before the loop starts still ends it.
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    QApplication::restoreOverrideCursor();
+    delete worker;
+    return same;
 }
 
 std::optional<std::string> CRedisplayPrompt::AskSecurityPassword() {

@@ -18,6 +18,12 @@ namespace zelvant::ui {
 // were closed.
 int CloseDialogsForLock();
 
+// The security password's check on a thread of its own, while the windows keep painting; user
+// input waits until it is done, so nothing can be started meanwhile.
+bool VerifyOffTheGuiThread(const std::string& hash, const std::string& typed);
+// True while such a check runs.
+bool PasswordCheckRunning();
+
 // Asks for the security password in the password dialog, titled "Restore from minimized:", taking
 // no more characters than the options accept.
 class CRedisplayPrompt final : public desktop::IRedisplayPrompt {

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -583,6 +584,7 @@ bool CMainFrame::StartIdleProtection(std::unique_ptr<desktop::IIdleSource> sourc
         ClearOurClipboardText();
         return true;
     });
+    guard_->SetPasswordVerifier(VerifyOffTheGuiThread);
     return true;
 }
 
@@ -598,6 +600,10 @@ void CMainFrame::BringForward() {
     if (QWidget* front = QApplication::activeModalWidget()) {
         front->raise();
         front->activateWindow();
+        return;
+    }
+    // Asked again while a typed password is being checked: that check decides.
+    if (PasswordCheckRunning()) {
         return;
     }
     if (guard_ != nullptr && guard_->Locked()) {
@@ -792,7 +798,9 @@ void CMainFrame::changeEvent(QEvent* event) {
 }
 
 void CMainFrame::CheckRestore() {
-    restoreCheckPending_ = false;
+    // Pending until done: the password is checked with the event loop running, and the window's
+    // own state changes meanwhile must not start a second check.
+    const auto done = qScopeGuard([this] { restoreCheckPending_ = false; });
     if (guard_ == nullptr || !guard_->Locked() || isMinimized()) {
         return;
     }

@@ -81,7 +81,9 @@ RedisplayResult CIdleGuard::CheckRedisplayPassword(IRedisplayPrompt& prompt) con
         return RedisplayResult::Cancelled;
     }
     // Cut at the prompt's length inside: a longer entry only ever came from elsewhere.
-    const bool same = settings::VerifySecurityPassword(settings_.securityPasswordHash, *typed);
+    const bool same =
+        verify_ ? verify_(settings_.securityPasswordHash, *typed)
+                : settings::VerifySecurityPassword(settings_.securityPasswordHash, *typed);
     WipeString(*typed);
     return same ? RedisplayResult::Allowed : RedisplayResult::Wrong;
 }

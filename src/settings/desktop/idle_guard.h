@@ -60,6 +60,10 @@ struct IdleActions {
     bool operator==(const IdleActions&) const = default;
 };
 
+// Checks a typed security password against the stored hash. The hash is slow on purpose; the
+// desktop runs the check off its GUI thread.
+using PasswordVerifier = std::function<bool(const std::string& hash, const std::string& typed)>;
+
 // Removes this program's text from the clipboard and selection. True when that is done, or there
 // was nothing of ours to remove; false when the clipboard could not be reached, so that the idle
 // rule tries again on the next tick.
@@ -89,6 +93,9 @@ class CIdleGuard {
     // the next tick; settings and source must outlive the guard.
     CIdleGuard(const settings::AppSettings& settings, IIdleSource& source,
                ClipboardClearer clearClipboard);
+
+    // Replaces the plain call of settings::VerifySecurityPassword.
+    void SetPasswordVerifier(PasswordVerifier verify) { verify_ = std::move(verify); }
 
     // End-to-end tests cannot wait whole minutes; every other caller keeps the 60000 ms.
     void SetMinuteLength(std::uint32_t ms) { minuteMs_ = ms; }
@@ -125,6 +132,7 @@ class CIdleGuard {
     const settings::AppSettings& settings_;
     IIdleSource& source_;
     ClipboardClearer clearClipboard_;
+    PasswordVerifier verify_;
     std::uint32_t minuteMs_ = 60000;
     bool locked_ = false;
     bool idleCleared_ = false;  // emptied during the current idle period
