@@ -14,6 +14,7 @@
 #include "cli/arguments.h"
 #include "cli/password_input.h"
 #include "cli/secret_file.h"
+#include "report/command_gate.h"
 #include "report/date_format.h"
 #include "report/print_flags.h"
 #include "report/report_environment.h"
@@ -453,7 +454,16 @@ int Report(const ParsedArgs& args) {
     report::CStringOutput page;
     StderrOutput diagnostics;
     StderrSink messages;
-    if (!report::RunReport(templatePath, page, environment, diagnostics, messages)) {
+    report::CCommandGate commands(
+        templatePath, args.Has("--allow-commands") ? report::AllowEveryCommand : nullptr);
+    const bool ran = report::RunReport(templatePath, page, environment, diagnostics, messages,
+                                       report::RunOptions{.runCommand = commands.Runner()});
+    if (commands.Refused() > 0) {
+        PrintOwnError(
+            "the template asked to run commands, which were not run; "
+            "use --allow-commands to allow them");
+    }
+    if (!ran) {
         return kExitFailed;
     }
     bool ok = true;
@@ -601,10 +611,13 @@ const std::vector<Command>& Commands() {
           "RecordName, Location, Email, AccountName, AccountNum, UserName, Password, Pin,\n"
           "Created, Modified, Expired, Notes. Without --print the fields chosen last in the\n"
           "desktop program's print dialog are printed. Dates follow the system's locale.\n"
-          "The page may hold passwords in clear: OUT is created readable by its owner only.",
+          "The page may hold passwords in clear: OUT is created readable by its owner only.\n\n"
+          "A template can run commands on this computer with record values in them; they run\n"
+          "only with --allow-commands. Without it each one fails and the page says so.",
           {{"--template", "T", "The template's name, or the path of a template file"},
            {"--output", "OUT", "Write to OUT instead of standard output"},
            {"--print", "FIELDS", "The fields to print: all, none or a comma list"},
+           {"--allow-commands", "", "Let the template run commands (sys.runcmd) on this computer"},
            kPasswordStdin},
           "zelvant-cli report vault.zvd --template \"Full listing\" --print all --output "
           "vault.html"},

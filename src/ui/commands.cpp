@@ -52,6 +52,10 @@ std::vector<CommandInfo> BuildTable() {
         {cmd::kCopy, "&Copy", "Copy the selection to the clipboard", "Copy", "Ctrl+C", "copy"},
         {cmd::kCut, "Cu&t", "Move the selection to the clipboard", "Cut", "Ctrl+X", "cut"},
         {cmd::kPaste, "&Paste", "Insert the clipboard's contents", "Paste", "Ctrl+V", "paste"},
+        {cmd::kCopyPassword, "Copy Pass&word", "Copy the record's password to the clipboard",
+         "Copy Password", "Ctrl+C", "copy"},
+        {cmd::kCopyUserName, "Copy &User Name", "Copy the record's user name to the clipboard",
+         "Copy User Name", "Ctrl+B", "copy"},
     };
     // The menu shows each entry's file name in place of this text.
     for (int id = cmd::kRecentFileFirst; id <= cmd::kRecentFileLast; ++id) {

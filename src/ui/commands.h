@@ -42,9 +42,13 @@ inline constexpr int kHelp = 57670;
 inline constexpr int kAbout = 57664;
 // Esc: minimises the main window when the setting asks for it.
 inline constexpr int kEscape = 109;
+// The text fields' own copy; the record list's Ctrl+C is kCopyPassword, bound to the list alone.
 inline constexpr int kCopy = 57634;
 inline constexpr int kCut = 57635;
 inline constexpr int kPaste = 57637;
+// The current record's password and user name, from the record list (Ctrl+C, Ctrl+B there).
+inline constexpr int kCopyPassword = 32845;
+inline constexpr int kCopyUserName = 32846;
 }  // namespace cmd
 
 struct CommandInfo {

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -26,10 +28,13 @@
 #include "report/print_flags.h"
 #include "report/template_files.h"
 #include "settings/desktop/autostart.h"
+#include "settings/desktop/session_lock.h"
 #include "settings/direct_settings.h"
+#include "store/text_codec.h"
 #include "ui/clipboard.h"
 #include "ui/commands.h"
 #include "ui/icons.h"
+#include "ui/lock_coordinator.h"
 #include "ui/message_box.h"
 #include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
@@ -46,6 +51,15 @@ constexpr std::string_view kBarsStateKey = "MainWindowState";
 constexpr std::string_view kBarsGeometryKey = "MainWindowGeometry";
 constexpr const char* kFileFilter = "Zelvant files (*.zvd);;All files (*)";
 
+std::int64_t MonotonicMs() {
+    static const QElapsedTimer started = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    return started.elapsed();
+}
+
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -53,28 +67,6 @@ std::string LocalPath(const QString& path) {
 QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
-
-// The security password asked for before locked windows are shown again.
-class CRedisplayPrompt final : public desktop::IRedisplayPrompt {
-  public:
-    CRedisplayPrompt(QWidget* parent, settings::ISettingsStore& store)
-        : parent_(parent), store_(store) {}
-
-    std::optional<std::string> AskSecurityPassword() override {
-        CPasswordDlg dialog(store_, parent_);
-        dialog.setWindowTitle(QString::fromLatin1(desktop::kRestoreFromMinimizedTitle));
-        if (ExecDialog(dialog) != QDialog::Accepted) {
-            return std::nullopt;
-        }
-        SecretText typed;
-        dialog.TakePassword(typed);
-        return std::string(typed.text.data(), typed.text.size());
-    }
-
-  private:
-    QWidget* parent_;
-    settings::ISettingsStore& store_;
-};
 
 }  // namespace
 
@@ -125,6 +117,9 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     frameTray_ = new desktop::CFrameTray(
         *this, settings_, [this] { return tray_->IsShown(); }, this);
     redisplayPrompt_ = std::make_unique<CRedisplayPrompt>(this, store_);
+    secretTimer_ = std::make_unique<desktop::CSecretClipboardTimer>(
+        settings_, [] { return MonotonicMs(); }, [] { return ClearOurClipboardText(); });
+    SetSecretCopiedHandler([this] { secretTimer_->SecretCopied(); });
     connect(popup_.get(), &CPasswordPopup::VisibilityChanged, this, [this] {
         UpdateCommands();
         tray_->RefreshMenu();
@@ -155,6 +150,7 @@ CMainFrame::~CMainFrame() {
     // Focus moves while the window is torn down; the commands must not be updated from a
     // half-destroyed window.
     disconnect(qApp, nullptr, this, nullptr);
+    SetSecretCopiedHandler({});
 }
 
 void CMainFrame::SetServices(FrameServices services) {
@@ -234,6 +230,17 @@ void CMainFrame::CreateActions() {
     });
     connect(Action(cmd::kEscape), &QAction::triggered, this, &CMainFrame::OnEscape);
     connect(Action(cmd::kMainWindow), &QAction::triggered, this, &CMainFrame::MainWindowCommand);
+
+    // Bound to the record list alone: Ctrl+C anywhere else keeps copying the selection.
+    for (const auto& [id, field] : {std::pair{cmd::kCopyPassword, RecordField::Password},
+                                    std::pair{cmd::kCopyUserName, RecordField::UserName}}) {
+        QAction* action = MakeAction(id, this);
+        actions_[id] = action;
+        action->setShortcutContext(Qt::WidgetShortcut);
+        view_->List().addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, copied = field] { CopyRecordField(copied); });
+    }
 }
 
 void CMainFrame::CreateBars() {
@@ -286,7 +293,8 @@ void CMainFrame::CreateMenus() {
     file->addAction(Action(cmd::kExit));
 
     QMenu* records = menuBar()->addMenu(tr("&Records"));
-    for (int id : {cmd::kNewFolder, cmd::kNewRecord, 0, cmd::kDelete, cmd::kProperties}) {
+    for (int id : {cmd::kNewFolder, cmd::kNewRecord, 0, cmd::kDelete, cmd::kProperties, 0,
+                   cmd::kCopyPassword, cmd::kCopyUserName}) {
         if (id == 0) {
             records->addSeparator();
         } else {
@@ -342,12 +350,13 @@ void CMainFrame::OnTimer() {
     if (guard_ != nullptr) {
         const desktop::IdleActions act = guard_->Tick(isVisible(), popup_->isVisible());
         if (act.minimiseMain && !isMinimized()) {
-            MinimiseMain();
+            Lock();
         }
         if (act.hidePopup) {
             popup_->hide();
         }
     }
+    secretTimer_->Tick();
     if (services_.everySecond) {
         services_.everySecond();
     }
@@ -363,6 +372,8 @@ void CMainFrame::UpdateTitle() {
 }
 
 void CMainFrame::InitialUpdate() {
+    // Another document: a record dialog waiting for the unlock has nothing to go back to.
+    pendingEdit_.reset();
     tree_->Rebuild();
     const bool untitled = doc_->Title() == kUntitled && doc_->PathName().empty();
     view_->InitialUpdate(untitled ? settings::CDirectSettings(store_).ReportCtrl()
@@ -410,6 +421,8 @@ void CMainFrame::UpdateCommands() {
     const bool onRecords = RecordCommandsApply();
     Action(cmd::kDelete)->setEnabled(onRecords || folderSelected);
     Action(cmd::kProperties)->setEnabled(onRecords || folderSelected);
+    Action(cmd::kCopyPassword)->setEnabled(onRecords);
+    Action(cmd::kCopyUserName)->setEnabled(onRecords);
     Action(cmd::kKeepOnTop)->setChecked(settings_.topmost != 0);
     Action(cmd::kCustomizeView)->setChecked(chooserBar_->isVisible());
     Action(cmd::kPasswordPopup)->setChecked(popup_ != nullptr && popup_->isVisible());
@@ -444,7 +457,7 @@ void CMainFrame::EditRecord(int record) {
     if (folder < 0 || record < 0) {
         return;
     }
-    if (CRecordProps::EditRecord(this, folders_, folder, record)) {
+    if (CRecordProps::EditRecord(this, folders_, folder, record, &pendingEdit_)) {
         doc_->SetModifiedFlag(true);
         view_->RefreshRecord(record);
         RefreshPopup(true);
@@ -458,8 +471,11 @@ void CMainFrame::NewRecord() {
     if (folder < 0) {
         return;
     }
-    const int current = view_->FolderOnShow() == folder ? view_->CurrentRecord() : -1;
-    const int record = CRecordProps::NewRecord(this, folders_, folder, current);
+    NewRecordAfter(folder, view_->FolderOnShow() == folder ? view_->CurrentRecord() : -1);
+}
+
+void CMainFrame::NewRecordAfter(FolderIndex folder, int current) {
+    const int record = CRecordProps::NewRecord(this, folders_, folder, current, &pendingEdit_);
     if (record >= 0) {
         doc_->SetModifiedFlag(true);
         view_->ShowFolder(folder);
@@ -568,6 +584,7 @@ bool CMainFrame::StartIdleProtection(std::unique_ptr<desktop::IIdleSource> sourc
         ClearOurClipboardText();
         return true;
     });
+    guard_->SetPasswordVerifier(VerifyOffTheGuiThread);
     return true;
 }
 
@@ -578,17 +595,97 @@ void CMainFrame::LockForMinimisedStart() {
     SetContentsHidden(ProtectionAsks());
 }
 
-void CMainFrame::ShowWithoutPassword() {
-    if (guard_ != nullptr && guard_->Locked()) {
-        // The lock stays: skip the restore check this once.
-        restoreCheckPending_ = true;
+void CMainFrame::BringForward() {
+    // A dialog already up (the password prompt itself, say) is the one to come forward.
+    if (QWidget* front = QApplication::activeModalWidget()) {
+        front->raise();
+        front->activateWindow();
+        return;
     }
-    SetContentsHidden(false);
-    frameTray_->RestoreFromTray();
-    QWidget* front = QApplication::activeModalWidget();
-    (front != nullptr ? front : this)->raise();
-    (front != nullptr ? front : this)->activateWindow();
-    restoreCheckPending_ = false;
+    // Asked again while a typed password is being checked: that check decides.
+    if (PasswordCheckRunning()) {
+        return;
+    }
+    if (guard_ != nullptr && guard_->Locked()) {
+        MainWindowCommand();
+        return;
+    }
+    if (isMinimized() || !isVisible()) {
+        frameTray_->RestoreFromTray();
+    }
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::Lock() {
+    CloseDialogsForLock();
+    popup_->hide();
+    if (guard_ != nullptr) {
+        guard_->OnMinimised();
+    }
+    SetContentsHidden(ProtectionAsks());
+    if (isVisible() && !isMinimized()) {
+        MinimiseMain();
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::LockForSessionEvent() {
+    if (desktop::SessionLockLocks(settings_)) {
+        Lock();
+    }
+}
+
+void CMainFrame::Unlocked() {
+    if (pendingEdit_) {
+        // Once the window is back up, so the dialog has it to sit on.
+        QTimer::singleShot(0, this, &CMainFrame::ResumePendingEdit);
+    }
+}
+
+void CMainFrame::ResumePendingEdit() {
+    if (!pendingEdit_ || (guard_ != nullptr && guard_->Locked()) || isMinimized()) {
+        return;
+    }
+    const FolderIndex folder = pendingEdit_->folder;
+    const int record = pendingEdit_->record;
+    const bool isNew = pendingEdit_->isNew;
+    tree_->SelectFolder(folder);
+    if (isNew) {
+        NewRecordAfter(folder, record);
+    } else {
+        EditRecord(record);
+    }
+}
+
+void CMainFrame::CopyRecordField(RecordField field) {
+    const CFolder* folder = folders_.FolderAt(view_->FolderOnShow());
+    const CRecord* record = folder != nullptr ? folder->RecordAt(view_->CurrentRecord()) : nullptr;
+    if (record == nullptr) {
+        return;
+    }
+    const QString what = field == RecordField::Password ? tr("Password") : tr("User name");
+    std::string text = DisplayText(record->GetText(field));
+    if (text.empty()) {
+        statusBar()->showMessage(tr("%1 is empty: nothing copied.").arg(what));
+        return;
+    }
+    QString copied = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    WipeString(text);
+    PutSecretTextOnClipboard(copied);
+    if (!copied.isEmpty() && copied.isDetached()) {
+        SecureWipe(copied.data(), static_cast<std::size_t>(copied.size()) * sizeof(QChar));
+    }
+    const std::optional<int> left = secretTimer_->SecondsLeft();
+    if (!left) {
+        statusBar()->showMessage(tr("%1 copied; it stays on the clipboard.").arg(what));
+    } else {
+        statusBar()->showMessage(
+            (*left == 1 ? tr("%1 copied; it is cleared from the clipboard in 1 second.")
+                        : tr("%1 copied; it is cleared from the clipboard in %2 seconds."))
+                .arg(what)
+                .arg(*left));
+    }
 }
 
 void CMainFrame::StartMinimized() {
@@ -629,7 +726,7 @@ void CMainFrame::UpdateTrayTip() {
 }
 
 bool CMainFrame::ProtectionAsks() const {
-    return (settings_.protMin & 1) != 0 && !settings_.securityPassword.empty();
+    return desktop::ProtectionAsks(settings_);
 }
 
 void CMainFrame::SetContentsHidden(bool hidden) {
@@ -656,6 +753,7 @@ void CMainFrame::MainWindowCommand() {
         case desktop::MainWindowAction::Restore:
             SetContentsHidden(false);
             frameTray_->RestoreFromTray();
+            Unlocked();
             break;
         case desktop::MainWindowAction::Minimise:
             setFocus();
@@ -681,7 +779,11 @@ void CMainFrame::changeEvent(QEvent* event) {
         if (guard_ != nullptr) {
             guard_->OnMinimised();
         }
-        // Whoever restores the window next sees nothing until the password is given.
+        // Whoever restores the window next sees nothing until the password is given; the window
+        // manager would bring its dialogs back with it before the question.
+        if (ProtectionAsks()) {
+            CloseDialogsForLock();
+        }
         SetContentsHidden(ProtectionAsks());
     } else if (wasMinimised && !isMinimized() && guard_ != nullptr && guard_->Locked()) {
         // The window manager has already restored the window; the check runs once this event
@@ -696,7 +798,9 @@ void CMainFrame::changeEvent(QEvent* event) {
 }
 
 void CMainFrame::CheckRestore() {
-    restoreCheckPending_ = false;
+    // Pending until done: the password is checked with the event loop running, and the window's
+    // own state changes meanwhile must not start a second check.
+    const auto done = qScopeGuard([this] { restoreCheckPending_ = false; });
     if (guard_ == nullptr || !guard_->Locked() || isMinimized()) {
         return;
     }
@@ -704,6 +808,7 @@ void CMainFrame::CheckRestore() {
     if (decision.allowed) {
         SetContentsHidden(false);
         guard_->OnSizeChanged(false);
+        Unlocked();
     } else {
         if (!decision.warning.isEmpty()) {
             ShowMessageBox(this, decision.warning, QMessageBox::Warning);
@@ -956,6 +1061,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveWindowState();
     settings::SaveSettings(store_, settings_);
     timer_.stop();
+    // Qt hands what the program owns on the clipboard to a clipboard manager at exit.
+    secretTimer_->ClearIfPending();
     popup_->hide();
     if (guard_ != nullptr) {
         guard_->ClearClipAtExit();

@@ -22,6 +22,7 @@
 #include <array>
 #include <string>
 
+#include "report/command_gate.h"
 #include "report/report_run.h"
 #include "report/template_files.h"
 #include "settings/direct_settings.h"
@@ -59,7 +60,35 @@ QString FromNative(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
+// Far longer commands are shown cut, so the question still fits on the screen.
+constexpr qsizetype kShownCommandLength = 600;
+
 }  // namespace
+
+bool AskToRunTemplateCommands(QWidget* parent, const QString& templatePath,
+                              const QString& command) {
+    QString shown = command;
+    if (shown.size() > kShownCommandLength) {
+        shown = shown.left(kShownCommandLength) + QStringLiteral("...");
+    }
+    QMessageBox box(QMessageBox::Warning, MessageCaption({}),
+                    QObject::tr("The template\n%1\nwants to run this command on your computer:\n\n"
+                                "%2\n\nA command runs with your rights and may contain record "
+                                "values. Run commands only from templates you trust.")
+                        .arg(QDir::toNativeSeparators(templatePath), shown),
+                    QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* run =
+        box.addButton(QString::fromLatin1(kRunTemplateCommands), QMessageBox::AcceptRole);
+    QPushButton* dont =
+        box.addButton(QString::fromLatin1(kDontRunTemplateCommands), QMessageBox::RejectRole);
+    box.setDefaultButton(dont);
+    box.setEscapeButton(dont);
+    ExecDialog(box);
+    return box.clickedButton() == run;
+}
+
+namespace {}  // namespace
 
 // ---- the field boxes
 
@@ -225,8 +254,14 @@ void CReportDlg::ShowPreview() {
     report::CReportEnvironment environment(
         {folders_, cursor_, flags_, documentTitle_.toStdString(), *dates_, report::Clock()});
     report::CStringOutput diagnostics;
-    const bool ran = report::RunReportToFile(templatePath, Native(pagePath_), environment,
-                                             diagnostics, messages);
+    // Asked at most once per run, at its first command.
+    report::CCommandGate commands(
+        templatePath, [this](const std::string& path, const std::string& command) {
+            return AskToRunTemplateCommands(this, FromNative(path), QString::fromUtf8(command));
+        });
+    const bool ran =
+        report::RunReportToFile(templatePath, Native(pagePath_), environment, diagnostics, messages,
+                                report::RunOptions{.runCommand = commands.Runner()});
     if (!diagnostics.text.empty()) {
         qWarning("%s", diagnostics.text.c_str());
     }

@@ -135,6 +135,12 @@ class CReportDlg : public QDialog {
 // Added to the names of the user's own templates in the list.
 inline constexpr char kOwnTemplateMark[] = " (mine)";
 
+// The question before a template's first command of a run (sys.runcmd) is run. True when the
+// user chose kRunTemplateCommands.
+inline constexpr char kRunTemplateCommands[] = "Run commands from this template";
+inline constexpr char kDontRunTemplateCommands[] = "Don't run";
+bool AskToRunTemplateCommands(QWidget* parent, const QString& templatePath, const QString& command);
+
 // The dialog's help context.
 inline constexpr int kReportDlgHelpContext = 131249;
 

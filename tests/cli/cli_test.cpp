@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -395,6 +396,64 @@ TEST_F(CliTest, TerminalPasswordsAreNotEchoedAndNewOnesAreConfirmed) {
     EXPECT_TRUE(echo);
 }
 
+// Another process of the same user must not read the vault out of this one's memory, and a crash
+// must not write it into a core file. As root every file in /proc is readable, so the tool then
+// runs as nobody, whose /proc files are its own unless it made itself undumpable.
+TEST_F(CliTest, ProcessMemoryIsKeptPrivate) {
+    const bool root = ::geteuid() == 0;
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &before), 0);
+    const rlimit wide =
+        root ? rlimit{RLIM_INFINITY, RLIM_INFINITY} : rlimit{before.rlim_max, before.rlim_max};
+    if (wide.rlim_cur == 0) {
+        GTEST_SKIP() << "core files cannot be turned on here";
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_CORE, &wide), 0);  // inherited by the tool
+    std::vector<std::string> args;
+    if (root) {
+        args = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    // Waits for its new password on standard input, before it touches any file.
+    args.insert(args.end(),
+                {ZELVANT_CLI, "create", "/nonexistent-zelvant/x.zvd", "--password-stdin"});
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(input[0]);
+    ::setrlimit(RLIMIT_CORE, &before);
+    ASSERT_EQ(spawned, 0);
+
+    const std::string proc = "/proc/" + std::to_string(pid);
+    bool guarded = false;
+    for (int i = 0; i < 500 && !guarded; ++i) {
+        guarded =
+            Slurp(proc + "/limits").find("Max core file size        0                    0") !=
+            std::string::npos;
+        if (!guarded) {
+            ::usleep(10000);
+        }
+    }
+    EXPECT_TRUE(guarded) << Slurp(proc + "/limits");
+    struct stat mem {};
+    EXPECT_EQ(::stat((proc + "/mem").c_str(), &mem), 0);
+    EXPECT_EQ(mem.st_uid, 0u) << "/proc/PID/mem belongs to the process's own user";
+    ::close(input[1]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
 }  // namespace
 
 namespace {
@@ -463,6 +522,22 @@ TEST_F(ReportCliTest, WithoutFileAShippedTemplateByNameReportsAnEmptyDocument) {
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_NE(ok.out.find("<h1>Untitled</h1>"), std::string::npos);
     EXPECT_EQ(ok.err, "");
+}
+
+// A template's commands run with the user's rights and record values in them: only when asked.
+TEST_F(ReportCliTest, CommandsRunOnlyWithAllowCommands) {
+    Spit(dir / "cmd.ZVT", "<# start #>[<# sys.runcmd('touch ran; echo out') #>]<# endtmpl #>");
+    const Result refused = Report({"--template", "cmd.ZVT"});
+    EXPECT_EQ(refused.status, 0);
+    EXPECT_EQ(refused.out, "[ could not run command touch ran; echo out ]");
+    EXPECT_NE(refused.err.find("--allow-commands"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "ran"));
+
+    const Result allowed = Report({"--template", "cmd.ZVT", "--allow-commands"});
+    EXPECT_EQ(allowed.status, 0);
+    EXPECT_EQ(allowed.out, "[out\n]");
+    EXPECT_EQ(allowed.err, "");
+    EXPECT_TRUE(fs::exists(dir / "ran"));
 }
 
 TEST_F(ReportCliTest, TemplateFailuresAndPrivateOutput) {

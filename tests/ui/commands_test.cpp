@@ -32,6 +32,8 @@ class CommandsTest : public QObject {
             {cmd::kCut, "Cu&t", Qt::CTRL | Qt::Key_X},
             {cmd::kPaste, "&Paste", Qt::CTRL | Qt::Key_V},
             {cmd::kEscape, "", QKeyCombination(Qt::Key_Escape)},
+            {cmd::kCopyPassword, "Copy Pass&word", Qt::CTRL | Qt::Key_C},
+            {cmd::kCopyUserName, "Copy &User Name", Qt::CTRL | Qt::Key_B},
         };
         QObject owner;
         for (const auto& [id, text, key] : rows) {

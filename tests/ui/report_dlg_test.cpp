@@ -246,6 +246,46 @@ class ReportDlgTest : public QObject {
         QCOMPARE(LastTemplate(), "Broken");
     }
 
+    // ---- commands
+
+    // A template's commands run only after the user agreed, asked once per run with the file and
+    // the command; refused, each fails in the page as a command that cannot be started.
+    void templateCommandsRunOnlyWhenTheUserAgrees() {
+        const QString marker = dir_->filePath(QStringLiteral("ran"));
+        WriteFile(Tmpl(QStringLiteral("Cmd.ZVT")),
+                  "<# start #>A<# sys.runcmd('touch " + marker.toUtf8() +
+                      "') #>B<# sys.runcmd('echo second') #>C<# endtmpl #>\n");
+        QStringList asked;
+        QString answer = QString::fromLatin1(kDontRunTemplateCommands);
+        SetDialogHookForTests([&](QDialog& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            if (box == nullptr) {
+                return int(QDialog::Rejected);
+            }
+            asked << box->text();
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == answer) {
+                    button->click();
+                }
+            }
+            return box->result();
+        });
+        auto dialog = Open();
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Cmd")));
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.front().contains(Tmpl(QStringLiteral("Cmd.ZVT"))));
+        QVERIFY(asked.front().contains(QStringLiteral("touch ") + marker));
+        QVERIFY(!QFile::exists(marker));
+        QCOMPARE(Text(*dialog), QStringLiteral("A could not run command touch ") + marker +
+                                    QStringLiteral(" B could not run command echo second C"));
+
+        answer = QString::fromLatin1(kRunTemplateCommands);
+        dialog->ShowPreview();
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(QFile::exists(marker));
+        QCOMPARE(Text(*dialog), QStringLiteral("ABsecond C"));  // the page is HTML
+    }
+
     // ---- the field boxes
 
     void boxesShowAndPassTheFlags() {
