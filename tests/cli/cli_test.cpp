@@ -527,13 +527,13 @@ TEST_F(ReportCliTest, WithoutFileAShippedTemplateByNameReportsAnEmptyDocument) {
 // A template's commands run with the user's rights and record values in them: only when asked.
 TEST_F(ReportCliTest, CommandsRunOnlyWithAllowCommands) {
     Spit(dir / "cmd.ZVT", "<# start #>[<# sys.runcmd('touch ran; echo out') #>]<# endtmpl #>");
-    const Result refused = Report({"--template", "cmd.ZVT"});
+    const Result refused = Report({"--template", "./cmd.ZVT"});
     EXPECT_EQ(refused.status, 0);
     EXPECT_EQ(refused.out, "[ could not run command touch ran; echo out ]");
     EXPECT_NE(refused.err.find("--allow-commands"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "ran"));
 
-    const Result allowed = Report({"--template", "cmd.ZVT", "--allow-commands"});
+    const Result allowed = Report({"--template", "./cmd.ZVT", "--allow-commands"});
     EXPECT_EQ(allowed.status, 0);
     EXPECT_EQ(allowed.out, "[out\n]");
     EXPECT_EQ(allowed.err, "");
