@@ -35,7 +35,7 @@ constexpr SettingsKey Text(std::string_view key, std::string AppSettings::*membe
 using A = AppSettings;
 
 // In reading (and writing) order.
-constexpr std::array<SettingsKey, 28> kSettingsKeys = {{
+constexpr std::array<SettingsKey, 29> kSettingsKeys = {{
     Int("LoadOnStartup", &A::loadOnStartup, 0),
     Int("TrayIcon", &A::trayIcon, 1),
     Int("TrayMinimize", &A::trayMinimize, 1),
@@ -64,6 +64,7 @@ constexpr std::array<SettingsKey, 28> kSettingsKeys = {{
     Int("MinTime", &A::minTime, 3, Repair::IdleMinutes),
     Int("MinPopTime", &A::minPopTime, 3, Repair::IdleMinutes),
     Int("FileToolTip", &A::fileToolTip, 0),
+    Int("LegacyNewFiles", &A::legacyNewFiles, 0),
 }};
 
 struct FieldKey {

@@ -83,6 +83,7 @@ struct AppSettings {
     int minTime = 0;               // minutes, 0 never
     int minPopTime = 0;            // minutes, 0 never
     int fileToolTip = 0;
+    int legacyNewFiles = 0;  // new data files in the legacy form older versions can open
 
     FieldFlags display;   // 1: masked in the record list
     FieldFlags printing;  // 1: printed

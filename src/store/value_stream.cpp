@@ -59,6 +59,12 @@ bool CFileSink::Write(const std::uint8_t* src, std::size_t n) {
 CValueReader::CValueReader(const CFileCipher& cipher, IByteSource& source)
     : cipher_(cipher), source_(source), size_(source.Size()) {}
 
+CValueReader::CValueReader(const FileKey& key, IByteSource& source)
+    : ownCipher_(std::make_unique<const CFileCipher>(key)),
+      cipher_(*ownCipher_),
+      source_(source),
+      size_(source.Size()) {}
+
 CValueReader::~CValueReader() {
     SecureWipe(plainBuf_.data(), plainBuf_.size());
 }
@@ -142,6 +148,11 @@ CValueWriter::CValueWriter(const CFileCipher& cipher, IByteSink& sink)
     pending_.reserve(kWriteBatch + 4096);
 }
 
+CValueWriter::CValueWriter(const FileKey& key, IByteSink& sink)
+    : ownCipher_(std::make_unique<const CFileCipher>(key)), cipher_(*ownCipher_), sink_(sink) {
+    pending_.reserve(kWriteBatch + 4096);
+}
+
 CValueWriter::~CValueWriter() {
     SecureWipe(pending_.data(), pending_.size());
     SecureWipe(gather_.data(), gather_.size());
@@ -208,6 +219,141 @@ bool CValueWriter::Flush() {
         return false;
     }
     return true;
+}
+
+CPlainValueReader::CPlainValueReader(SecureBuffer payload, std::size_t begin, std::size_t end)
+    : data_(std::move(payload)),
+      pos_(std::min(begin, data_.size())),
+      end_(std::max(pos_, std::min(end, data_.size()))) {}
+
+CPlainValueReader::~CPlainValueReader() {
+    SecureWipe(data_.data(), data_.size());
+}
+
+const std::uint8_t* CPlainValueReader::Next(std::size_t n, std::size_t& length) {
+    if (n > end_ - pos_) {
+        return nullptr;
+    }
+    const std::uint8_t* p = data_.data() + pos_;
+    pos_ += n;
+    length = n;
+    return p;
+}
+
+bool CPlainValueReader::Read(std::size_t n, std::uint8_t* out) {
+    std::size_t length = 0;
+    const std::uint8_t* p = Next(n, length);
+    if (p == nullptr) {
+        return false;
+    }
+    if (n > 0) {
+        std::memcpy(out, p, n);
+    }
+    return true;
+}
+
+CSealedValueWriter::CSealedValueWriter(SealedKey key, const Nonce& nonce, IByteSink& sink)
+    : key_(std::move(key)), nonce_(nonce), sink_(sink) {
+    payload_.reserve(kWriteBatch);
+}
+
+CSealedValueWriter::~CSealedValueWriter() {
+    SecureWipe(payload_.data(), payload_.size());
+}
+
+bool CSealedValueWriter::Write(std::span<const std::uint8_t> plain) {
+    if (done_) {
+        return false;
+    }
+    // The allocator wipes each buffer it takes back, so growing leaves no plaintext behind.
+    payload_.insert(payload_.end(), plain.begin(), plain.end());
+    return true;
+}
+
+bool CSealedValueWriter::Finish() {
+    if (done_ || key_.Empty()) {
+        return false;
+    }
+    done_ = true;
+    const SealedHeader header{key_.Params(), key_.SaltBytes(), nonce_};
+    std::array<std::uint8_t, kSealTagSize> tag{};
+    SealPayload(key_, header, payload_, tag);
+    const auto head = FormatHeader(header);
+    return sink_.Write(head.data(), head.size()) &&
+           (payload_.empty() || sink_.Write(payload_.data(), payload_.size())) &&
+           sink_.Write(tag.data(), tag.size());
+}
+
+namespace {
+
+// Reads everything the source holds; false when the file layer fails or it holds less than it
+// said.
+bool ReadWhole(IByteSource& source, SecureBuffer& out) {
+    const std::uint64_t size = source.Size();
+    if (size > SIZE_MAX / 2) {
+        return false;
+    }
+    out.resize(static_cast<std::size_t>(size));
+    std::size_t got = 0;
+    while (got < out.size()) {
+        const std::size_t n = source.Read(out.data() + got, out.size() - got);
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    return got == out.size();
+}
+
+std::unique_ptr<IValueReader> OpenSealed(const SealedKey& key, IByteSource& source,
+                                         StreamFailure& failure) {
+    SecureBuffer data;
+    if (!ReadWhole(source, data)) {
+        failure = source.Error() != 0 ? StreamFailure::ReadError : StreamFailure::Corrupt;
+        return nullptr;
+    }
+    SealedHeader header;
+    if (ParseHeader(data, data.size(), header) != HeaderKind::Sealed) {
+        failure = StreamFailure::Corrupt;
+        return nullptr;
+    }
+    // A key made for another salt or other parameters cannot open it.
+    if (header.params != key.Params() || header.salt != key.SaltBytes()) {
+        failure = StreamFailure::Refused;
+        return nullptr;
+    }
+    const std::size_t end = data.size() - kSealTagSize;
+    const std::span<std::uint8_t> body(data.data() + kSealedHeaderSize, end - kSealedHeaderSize);
+    if (!OpenPayload(
+            key, std::span<const std::uint8_t, kSealedHeaderSize>(data.data(), kSealedHeaderSize),
+            body, std::span<const std::uint8_t, kSealTagSize>(data.data() + end, kSealTagSize))) {
+        failure = StreamFailure::Refused;
+        return nullptr;
+    }
+    return std::make_unique<CPlainValueReader>(std::move(data), kSealedHeaderSize, end);
+}
+
+}  // namespace
+
+std::unique_ptr<IValueReader> MakeValueReader(const DocumentKey& key, IByteSource& source,
+                                              StreamFailure& failure) {
+    failure = StreamFailure::None;
+    if (key.Form() == FileForm::Sealed) {
+        return OpenSealed(key.Sealed(), source, failure);
+    }
+    return std::make_unique<CValueReader>(key.Legacy(), source);
+}
+
+std::unique_ptr<IValueWriter> MakeValueWriter(const DocumentKey& key, IByteSink& sink,
+                                              const Nonce* nonce) {
+    if (key.Form() == FileForm::Sealed) {
+        Nonce fresh{};
+        if (nonce == nullptr) {
+            RandomBytes(fresh);
+        }
+        return std::make_unique<CSealedValueWriter>(key.Sealed(), nonce ? *nonce : fresh, sink);
+    }
+    return std::make_unique<CValueWriter>(key.Legacy(), sink);
 }
 
 }  // namespace zelvant

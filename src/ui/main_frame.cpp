@@ -94,7 +94,7 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     CreateMenus();
 
     settings_ = settings::LoadSettings(store_);
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     doc_->SetLayoutSource([this] { return view_->List().GetColumnLayout(); });
     doc_->SetListRefresher([this] { view_->ShowFolder(kTopLevel); });
     doc_->SetTipRefresher([this] { UpdateTrayTip(); });
@@ -504,7 +504,7 @@ void CMainFrame::OpenOptionsDialog() {
         return;
     }
     settings_ = dialog.Result();
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     OptionsEffects effects;
     effects.trayDefaultItem = [this](int action) { tray_->SetDefaultTrayItem(action); };
     effects.autostart = [this](bool on) {
@@ -790,7 +790,7 @@ bool CMainFrame::NewDocument() {
 }
 
 bool CMainFrame::OpenDocument(const QString& path) {
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     const bool opened = doc_->OnOpenDocument(LocalPath(path));
     if (opened) {
         AddRecentFile(QFileInfo(path).absoluteFilePath());
@@ -827,7 +827,7 @@ QString CMainFrame::AskSavePath() {
 }
 
 bool CMainFrame::SaveTo(const std::string& path, bool asNew) {
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     const bool saved = asNew ? doc_->SaveAs(path) : doc_->Save(path);
     if (saved) {
         AddRecentFile(QFileInfo(FromLocalPath(path)).absoluteFilePath());

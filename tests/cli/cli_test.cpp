@@ -49,15 +49,21 @@ class CliTest : public ::testing::Test {
         ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
         dir = tmpl;
         ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        StoreSettings("");
     }
     void TearDown() override {
         ::unsetenv("XDG_CONFIG_HOME");
         fs::remove_all(dir);
     }
+    // Most tests are about what the tool does with a file, not about its form: their new files
+    // are legacy ones, whose keys cost nothing. The sealed form has tests of its own.
     void StoreSettings(std::string_view lines) {
         fs::create_directories(dir / "Quillmere");
-        Spit(dir / "Quillmere" / "Zelvant.conf", "[Settings]\n" + std::string(lines));
+        Spit(dir / "Quillmere" / "Zelvant.conf",
+             "[Settings]\n" + std::string(legacyNewFiles ? "LegacyNewFiles=1\n" : "") +
+                 std::string(lines));
     }
+    bool legacyNewFiles = true;
 
     // Runs the tool in the temporary folder with `input` on standard input.
     Result Run(std::vector<std::string> args, std::string_view input = "") {
@@ -106,7 +112,8 @@ TEST_F(CliTest, CreateWritesAnEmptyPrivateFileAndRefusesToOverwrite) {
     const Result info = Run({"info", "v.zvd", "--password-stdin"}, "pw\r\n");
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(info.out, "File: " + (dir / "v.zvd").string() +
-                            "\nFile version: 101\nFolders: 0\nRecords: 0\nSize: 64 bytes\n"
+                            "\nFile version: 101\nProtection: legacy (no key derivation; weak)\n"
+                            "Folders: 0\nRecords: 0\nSize: 64 bytes\n"
                             "Rewritten as version 101 on next save: no\n");
 
     const Result again = Run({"create", "v.zvd", "--password-stdin"}, "other\n");

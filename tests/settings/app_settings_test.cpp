@@ -94,6 +94,7 @@ AppSettings Unusual() {
     s.minTime = 0;
     s.minPopTime = 12;
     s.fileToolTip = 1;
+    s.legacyNewFiles = 1;
     s.display.notes = 1;
     s.printing.pin = 1;
     s.popup.location = 1;
@@ -112,7 +113,7 @@ TEST(SaveSettings, WritesEveryKeyOnceAndOnlyThoseOfTheRecord) {
     CMemorySettingsStore store;
     SaveSettings(store, ExpectedDefaults());
     const auto& writes = store.Writes();
-    EXPECT_EQ(writes.size(), 28u + 12u + 12u + 5u);
+    EXPECT_EQ(writes.size(), 29u + 12u + 12u + 5u);
     EXPECT_EQ(std::set<std::string>(writes.begin(), writes.end()).size(), writes.size());
     for (const char* direct : {"Settings/RegVersion", "Settings/ReportCtrl", "Settings/PopupX",
                                "Settings/IconStartDelay", "Printing/LastTemplate"}) {
