@@ -217,6 +217,9 @@ bool CZelvantDoc::AskNewKey(FileForm form, DocumentKey& key) {
             Tell(msg::kPasswordMismatch, MessageIcon::Exclamation);
             continue;
         }
+        if (confirmNewKey_ && !confirmNewKey_()) {
+            return false;
+        }
         key = NewFileKey(form, View(typed), sealing_);
         if (key.Empty()) {
             Tell(msg::kNoMemoryKey, MessageIcon::Stop);
@@ -313,7 +316,7 @@ bool CZelvantDoc::SaveWithPassword(const std::string& path, bool forcePrompt) {
     return true;
 }
 
-bool CZelvantDoc::ChangeProtection(FileForm target) {
+bool CZelvantDoc::ChangeProtection(FileForm target, std::function<bool()> confirm) {
     if (path_.empty()) {
         return false;
     }
@@ -321,8 +324,10 @@ bool CZelvantDoc::ChangeProtection(FileForm target) {
     const SealParams params = params_;
     form_ = target;
     skipBackup_ = target == FileForm::Sealed;
+    confirmNewKey_ = std::move(confirm);
     const bool saved = SaveAs(path_);
     skipBackup_ = false;
+    confirmNewKey_ = nullptr;
     if (!saved) {
         form_ = form;
         params_ = params;

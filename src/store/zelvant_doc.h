@@ -105,9 +105,11 @@ class CZelvantDoc {
     // The sealed file's parameters, when Form() is sealed and the file exists.
     const SealParams& Params() const { return params_; }
     // Saves the open file in place in the other form, under a new password asked for with
-    // confirmation. Sealing keeps no backup of the legacy file: that copy is what sealing is
-    // meant to be rid of. False, with everything as it was, when cancelled or failed.
-    bool ChangeProtection(FileForm target);
+    // confirmation. `confirm`, when given, is asked once the password is accepted and before
+    // anything is derived or written; false cancels. Sealing keeps no backup of the legacy file:
+    // that copy is what sealing is meant to be rid of. False, with everything as it was, when
+    // cancelled or failed.
+    bool ChangeProtection(FileForm target, std::function<bool()> confirm = {});
 
     bool CanSave() const { return modified_; }
     bool CanSaveAs() const { return folders_.Count() >= 1; }
@@ -160,6 +162,7 @@ class CZelvantDoc {
     std::optional<FileForm> form_;  // none until a file is opened or saved
     SealParams params_;
     bool skipBackup_ = false;
+    std::function<bool()> confirmNewKey_;
 };
 
 // "File Password:" followed by the file's name and extension.

@@ -27,6 +27,7 @@
 #include "report/template_files.h"
 #include "settings/desktop/autostart.h"
 #include "settings/direct_settings.h"
+#include "ui/busy_work.h"
 #include "ui/clipboard.h"
 #include "ui/commands.h"
 #include "ui/icons.h"
@@ -34,6 +35,7 @@
 #include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
 #include "ui/password_popup.h"
+#include "ui/protection_bar.h"
 #include "ui/record_props.h"
 #include "ui/report_dlg.h"
 
@@ -85,9 +87,20 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     prompt_ = std::make_unique<CQtPasswordPrompt>(this, store_);
     messages_ = std::make_unique<CQtMessageSink>(this);
     doc_ = std::make_unique<CZelvantDoc>(folders_, *prompt_, *messages_);
+    SetSealing({});
 
-    view_ = new CZelvantView(*this, report::MakeSystemDateFormatter(), this);
-    setCentralWidget(view_);
+    // The bar that offers to seal a legacy file stands above the record list.
+    auto* centre = new QWidget(this);
+    auto* centreLayout = new QVBoxLayout(centre);
+    centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(0);
+    protectionBar_ = new CProtectionBar(centre);
+    view_ = new CZelvantView(*this, report::MakeSystemDateFormatter(), centre);
+    centreLayout->addWidget(protectionBar_);
+    centreLayout->addWidget(view_, 1);
+    setCentralWidget(centre);
+    connect(protectionBar_, &CProtectionBar::StrengthenRequested, this,
+            &CMainFrame::StrengthenProtection);
 
     CreateActions();
     CreateBars();
@@ -168,16 +181,13 @@ QAction* CMainFrame::Action(int id) const {
 }
 
 void CMainFrame::CreateActions() {
-    const int ids[] = {cmd::kNew,           cmd::kOpen,
-                       cmd::kSave,          cmd::kSaveAs,
-                       cmd::kPrint,         cmd::kExit,
-                       cmd::kNewFolder,     cmd::kNewRecord,
-                       cmd::kDelete,        cmd::kProperties,
-                       cmd::kKeepOnTop,     cmd::kCustomizeView,
-                       cmd::kPasswordPopup, cmd::kStandardToolbar,
-                       cmd::kStatusBar,     cmd::kFolderWindow,
-                       cmd::kOptions,       cmd::kHelp,
-                       cmd::kAbout,         cmd::kEscape,
+    const int ids[] = {cmd::kNew,           cmd::kOpen,          cmd::kSave,
+                       cmd::kSaveAs,        cmd::kStrengthen,    cmd::kPrint,
+                       cmd::kExit,          cmd::kNewFolder,     cmd::kNewRecord,
+                       cmd::kDelete,        cmd::kProperties,    cmd::kKeepOnTop,
+                       cmd::kCustomizeView, cmd::kPasswordPopup, cmd::kStandardToolbar,
+                       cmd::kStatusBar,     cmd::kFolderWindow,  cmd::kOptions,
+                       cmd::kHelp,          cmd::kAbout,         cmd::kEscape,
                        cmd::kMainWindow};
     for (int id : ids) {
         QAction* action = MakeAction(id, this);
@@ -200,6 +210,8 @@ void CMainFrame::CreateActions() {
     });
     connect(Action(cmd::kSave), &QAction::triggered, this, [this] { SaveDocument(); });
     connect(Action(cmd::kSaveAs), &QAction::triggered, this, [this] { SaveDocumentAs(); });
+    connect(Action(cmd::kStrengthen), &QAction::triggered, this,
+            [this] { StrengthenProtection(); });
     connect(Action(cmd::kPrint), &QAction::triggered, this, &CMainFrame::OpenPrintDialog);
     connect(Action(cmd::kExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(cmd::kNewFolder), &QAction::triggered, this, [this] { tree_->NewFolder(); });
@@ -250,6 +262,8 @@ void CMainFrame::CreateBars() {
     }
     addToolBar(Qt::TopToolBarArea, toolbar_);
 
+    protectionLabel_ = new CProtectionLabel(this);
+    statusBar()->addPermanentWidget(protectionLabel_);
     clock_ = new QLabel(this);
     clock_->setObjectName(QStringLiteral("Clock"));
     clock_->setFixedWidth(kClockPaneWidth);
@@ -275,7 +289,7 @@ void CMainFrame::CreateBars() {
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    for (int id : {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs}) {
+    for (int id : {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs, cmd::kStrengthen}) {
         file->addAction(Action(id));
     }
     file->addSeparator();
@@ -360,6 +374,24 @@ QString CMainFrame::DocumentTitle() const {
 void CMainFrame::UpdateTitle() {
     setWindowTitle(QStringLiteral("Zelvant - ") + DocumentTitle());
     tree_->SetRootTitle(DocumentTitle());
+    UpdateProtection();
+}
+
+void CMainFrame::UpdateProtection() {
+    protectionBar_->ShowFor(FromLocalPath(doc_->PathName()), doc_->Form());
+    protectionLabel_->ShowFor(*doc_);
+}
+
+void CMainFrame::SetSealing(SealingServices sealing) {
+    doc_->SetSealing(BusySealing(this, std::move(sealing)));
+}
+
+bool CMainFrame::StrengthenProtection() {
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
+    const bool sealed = zelvant::ui::StrengthenProtection(this, *doc_);
+    UpdateTitle();
+    UpdateCommands();
+    return sealed;
 }
 
 void CMainFrame::InitialUpdate() {
@@ -404,6 +436,8 @@ void CMainFrame::UpdateCommands() {
     const bool folderSelected = tree_->SelectedFolder() >= 0;
     Action(cmd::kSave)->setEnabled(doc_->CanSave());
     Action(cmd::kSaveAs)->setEnabled(doc_->CanSaveAs());
+    Action(cmd::kStrengthen)
+        ->setEnabled(!doc_->PathName().empty() && doc_->Form() == FileForm::Legacy);
     Action(cmd::kPrint)->setEnabled(doc_->CanPrint());
     Action(cmd::kNewFolder)->setEnabled(tree_->currentItem() != nullptr);
     Action(cmd::kNewRecord)->setEnabled(folderSelected);
@@ -534,6 +568,7 @@ void CMainFrame::OpenOptionsDialog() {
         }
     };
     ApplyOptions(settings_, effects);
+    UpdateProtection();  // what a new file would get may have changed
     UpdateCommands();
 }
 
