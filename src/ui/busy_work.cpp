@@ -13,7 +13,7 @@ namespace zelvant::ui {
 void RunBusy(QWidget* parent, const QString& text, const std::function<void()>& work) {
     QProgressDialog note(text, QString(), 0, 0, parent);
     note.setObjectName(QStringLiteral("BusyNote"));
-    note.setWindowTitle(QStringLiteral("Zelvant"));
+    note.setWindowTitle(QStringLiteral("Please Wait"));
     note.setWindowModality(Qt::ApplicationModal);
     note.setMinimumDuration(0);
     note.setCancelButton(nullptr);
