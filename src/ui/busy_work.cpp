@@ -9,16 +9,39 @@
 #include <thread>
 
 namespace zelvant::ui {
+namespace {
+
+// One note per window, kept hidden between uses: a window that comes and goes every second would
+// also come and go under tools that walk the window tree, such as screen readers and test drivers.
+// Without a window the note is `own`, gone with the work.
+QProgressDialog& NoteFor(QWidget* parent, const QString& text,
+                         std::unique_ptr<QProgressDialog>& own) {
+    QProgressDialog* note = parent != nullptr
+                                ? parent->findChild<QProgressDialog*>(QStringLiteral("BusyNote"),
+                                                                      Qt::FindDirectChildrenOnly)
+                                : nullptr;
+    if (note == nullptr) {
+        note = new QProgressDialog(text, QString(), 0, 0, parent);
+        note->setObjectName(QStringLiteral("BusyNote"));
+        note->setWindowTitle(QStringLiteral("Please Wait"));
+        note->setWindowModality(Qt::ApplicationModal);
+        note->setMinimumDuration(0);
+        note->setCancelButton(nullptr);
+        note->setAutoClose(false);
+        note->setAutoReset(false);
+        if (parent == nullptr) {
+            own.reset(note);
+        }
+    }
+    note->setLabelText(text);
+    return *note;
+}
+
+}  // namespace
 
 void RunBusy(QWidget* parent, const QString& text, const std::function<void()>& work) {
-    QProgressDialog note(text, QString(), 0, 0, parent);
-    note.setObjectName(QStringLiteral("BusyNote"));
-    note.setWindowTitle(QStringLiteral("Please Wait"));
-    note.setWindowModality(Qt::ApplicationModal);
-    note.setMinimumDuration(0);
-    note.setCancelButton(nullptr);
-    note.setAutoClose(false);
-    note.setAutoReset(false);
+    std::unique_ptr<QProgressDialog> own;
+    QProgressDialog& note = NoteFor(parent, text, own);
     note.show();
 
     QEventLoop loop;

@@ -181,19 +181,23 @@ QAction* CMainFrame::Action(int id) const {
 }
 
 void CMainFrame::CreateActions() {
-    const int ids[] = {cmd::kNew,           cmd::kOpen,          cmd::kSave,
-                       cmd::kSaveAs,        cmd::kStrengthen,    cmd::kPrint,
-                       cmd::kExit,          cmd::kNewFolder,     cmd::kNewRecord,
-                       cmd::kDelete,        cmd::kProperties,    cmd::kKeepOnTop,
-                       cmd::kCustomizeView, cmd::kPasswordPopup, cmd::kStandardToolbar,
-                       cmd::kStatusBar,     cmd::kFolderWindow,  cmd::kOptions,
-                       cmd::kHelp,          cmd::kAbout,         cmd::kEscape,
+    const int ids[] = {cmd::kNew,           cmd::kOpen,
+                       cmd::kSave,          cmd::kSaveAs,
+                       cmd::kPrint,         cmd::kExit,
+                       cmd::kNewFolder,     cmd::kNewRecord,
+                       cmd::kDelete,        cmd::kProperties,
+                       cmd::kKeepOnTop,     cmd::kCustomizeView,
+                       cmd::kPasswordPopup, cmd::kStandardToolbar,
+                       cmd::kStatusBar,     cmd::kFolderWindow,
+                       cmd::kOptions,       cmd::kHelp,
+                       cmd::kAbout,         cmd::kEscape,
                        cmd::kMainWindow};
     for (int id : ids) {
         QAction* action = MakeAction(id, this);
         actions_[id] = action;
         addAction(action);
     }
+    actions_[cmd::kStrengthen] = MakeAction(cmd::kStrengthen, this);
     connect(Action(cmd::kNew), &QAction::triggered, this, [this] { NewDocument(); });
     connect(Action(cmd::kOpen), &QAction::triggered, this, [this] {
         if (!AskToSaveModified()) {

@@ -227,7 +227,9 @@ TEST_F(SealedBytesTest, AuthenticPayloadsMustBeExactlyOneItemSequence) {
     Bytes trailing = empty();
     trailing.push_back(0);
     bad.push_back(trailing);
-    bad.push_back(Bytes(empty().begin(), empty().end() - 1));  // short
+    Bytes shortened = empty();
+    shortened.pop_back();
+    bad.push_back(shortened);
     ref::PayloadWriter negativeLength;
     negativeLength.Signature().Int(101).Int(-1).Int(0);
     bad.push_back(negativeLength.Get());
