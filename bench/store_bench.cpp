@@ -593,8 +593,13 @@ void PrintSummary(const bench::CBestTimesReporter& rep) {
     }
 
     const double xchacha = rep.Time("BM_LimitXChaCha");
-    std::printf("\nSealed form: file %.1f MiB; XChaCha20-Poly1305 pass %.1f ms\n",
-                static_cast<double>(fs::file_size(g->sealedFile)) / kMiB, xchacha * 1e3);
+    std::printf("\nSealed form: file %.1f MiB; XChaCha20-Poly1305 pass ",
+                static_cast<double>(fs::file_size(g->sealedFile)) / kMiB);
+    if (xchacha > 0) {
+        std::printf("%.1f ms\n", xchacha * 1e3);
+    } else {
+        std::printf("n/a\n");
+    }
     const std::tuple<const char*, const char*, const char*> pairs[] = {
         {"load (minus derivation)", "BM_LoadSealed", "BM_Load"},
         {"save safely (fsync)", "BM_SaveSealedSafely", "BM_SaveSafely"},

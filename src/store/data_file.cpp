@@ -249,10 +249,35 @@ LoadResult LoadDataFile(const std::string& path, const DocumentKey& key, CFolder
     return result;
 }
 
+std::uint64_t PlainSize(const CFolderSequence& folders, std::string_view columnLayout) {
+    std::uint64_t total = kSignature.size() + 4 + 4 + columnLayout.size() + 4;
+    std::uint64_t fixedPerRecord = 0;
+    for (RecordField f : FileFieldOrder()) {
+        fixedPerRecord += InfoOf(f).kind == FieldKind::Date ? 12 : 4;
+    }
+    for (FolderIndex i = 0; i < folders.Count(); ++i) {
+        const CFolder& folder = *folders.FolderAt(i);
+        total += 16 + folder.Name().size();
+        for (int r = 0; r < folder.RecordCount(); ++r) {
+            const CRecord& record = *folder.RecordAt(r);
+            total += fixedPerRecord;
+            for (RecordField f : FileFieldOrder()) {
+                if (InfoOf(f).kind == FieldKind::Text) {
+                    total += record.GetText(f).size();
+                }
+            }
+        }
+    }
+    return total;
+}
+
 bool SaveData(IByteSink& sink, const DocumentKey& key, const CFolderSequence& folders,
               std::string_view columnLayout, const Nonce* nonce) {
     const std::unique_ptr<IValueWriter> writer = MakeValueWriter(key, sink, nonce);
     IValueWriter& out = *writer;
+    if (out.HoldsWholeFile()) {
+        out.Reserve(PlainSize(folders, columnLayout));
+    }
     if (!CFileCodec::WriteSignature(out) || !CFileCodec::WriteInt(out, kFileVersion) ||
         !CFileCodec::WriteString(out, columnLayout) ||
         !CFileCodec::WriteInt(out, folders.Count())) {

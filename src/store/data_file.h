@@ -31,6 +31,9 @@ LoadResult LoadData(IByteSource& source, const DocumentKey& key, CFolderSequence
 LoadResult LoadDataFile(const std::string& path, const DocumentKey& key, CFolderSequence& folders,
                         IMessageSink& messages);
 
+// The plaintext bytes of the item sequence: what a sealed file's payload holds.
+std::uint64_t PlainSize(const CFolderSequence& folders, std::string_view columnLayout);
+
 // Writes in the key's form; a sealed file gets `nonce`, or a fresh random one when null.
 bool SaveData(IByteSink& sink, const DocumentKey& key, const CFolderSequence& folders,
               std::string_view columnLayout, const Nonce* nonce = nullptr);

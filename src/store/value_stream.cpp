@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace zelvant {
 namespace {
@@ -221,20 +226,20 @@ bool CValueWriter::Flush() {
     return true;
 }
 
-CPlainValueReader::CPlainValueReader(SecureBuffer payload, std::size_t begin, std::size_t end)
+CPlainValueReader::CPlainValueReader(CPayloadBuffer payload, std::size_t begin, std::size_t end)
     : data_(std::move(payload)),
-      pos_(std::min(begin, data_.size())),
-      end_(std::max(pos_, std::min(end, data_.size()))) {}
+      pos_(std::min(begin, data_.Size())),
+      end_(std::max(pos_, std::min(end, data_.Size()))) {}
 
 CPlainValueReader::~CPlainValueReader() {
-    SecureWipe(data_.data(), data_.size());
+    SecureWipe(data_.Data(), data_.Size());
 }
 
 const std::uint8_t* CPlainValueReader::Next(std::size_t n, std::size_t& length) {
     if (n > end_ - pos_) {
         return nullptr;
     }
-    const std::uint8_t* p = data_.data() + pos_;
+    const std::uint8_t* p = data_.Data() + pos_;
     pos_ += n;
     length = n;
     return p;
@@ -252,21 +257,76 @@ bool CPlainValueReader::Read(std::size_t n, std::uint8_t* out) {
     return true;
 }
 
-CSealedValueWriter::CSealedValueWriter(SealedKey key, const Nonce& nonce, IByteSink& sink)
-    : key_(std::move(key)), nonce_(nonce), sink_(sink) {
-    payload_.reserve(kWriteBatch);
+CPayloadBuffer::CPayloadBuffer(std::size_t size) : size_(size) {
+#if defined(__linux__)
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    if (size >= 2 * kHugePage) {
+        const std::size_t length = (size + kHugePage - 1) / kHugePage * kHugePage;
+        void* p =
+            ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p != MAP_FAILED) {
+            ::madvise(p, length, MADV_HUGEPAGE);  // a hint; without it the pages are small
+            data_ = static_cast<std::uint8_t*>(p);
+            mapped_ = length;
+            return;
+        }
+    }
+#endif
+    data_ = new std::uint8_t[std::max<std::size_t>(size, 1)];
 }
 
+CPayloadBuffer::~CPayloadBuffer() {
+#if defined(__linux__)
+    if (mapped_ != 0) {
+        ::munmap(data_, mapped_);
+        return;
+    }
+#endif
+    delete[] data_;
+}
+
+void CPayloadBuffer::Swap(CPayloadBuffer& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(mapped_, other.mapped_);
+}
+
+CSealedValueWriter::CSealedValueWriter(SealedKey key, const Nonce& nonce, IByteSink& sink)
+    : key_(std::move(key)), nonce_(nonce), sink_(sink) {}
+
 CSealedValueWriter::~CSealedValueWriter() {
-    SecureWipe(payload_.data(), payload_.size());
+    // Once sealed the buffer holds only ciphertext.
+    if (!done_) {
+        SecureWipe(payload_.Data(), used_);
+    }
+}
+
+void CSealedValueWriter::Grow(std::size_t need) {
+    CPayloadBuffer bigger(std::max({need, 2 * payload_.Size(), kWriteBatch}));
+    if (used_ > 0) {
+        std::memcpy(bigger.Data(), payload_.Data(), used_);
+    }
+    SecureWipe(payload_.Data(), used_);
+    payload_ = std::move(bigger);
+}
+
+void CSealedValueWriter::Reserve(std::uint64_t plainBytes) {
+    if (!done_ && plainBytes > payload_.Size() && plainBytes <= SIZE_MAX / 2) {
+        Grow(static_cast<std::size_t>(plainBytes));
+    }
 }
 
 bool CSealedValueWriter::Write(std::span<const std::uint8_t> plain) {
     if (done_) {
         return false;
     }
-    // The allocator wipes each buffer it takes back, so growing leaves no plaintext behind.
-    payload_.insert(payload_.end(), plain.begin(), plain.end());
+    if (plain.size() > payload_.Size() - used_) {
+        Grow(used_ + plain.size());
+    }
+    if (!plain.empty()) {
+        std::memcpy(payload_.Data() + used_, plain.data(), plain.size());
+    }
+    used_ += plain.size();
     return true;
 }
 
@@ -274,13 +334,13 @@ bool CSealedValueWriter::Finish() {
     if (done_ || key_.Empty()) {
         return false;
     }
-    done_ = true;
     const SealedHeader header{key_.Params(), key_.SaltBytes(), nonce_};
     std::array<std::uint8_t, kSealTagSize> tag{};
-    SealPayload(key_, header, payload_, tag);
+    SealPayload(key_, header, std::span(payload_.Data(), used_), tag);
+    done_ = true;
     const auto head = FormatHeader(header);
     return sink_.Write(head.data(), head.size()) &&
-           (payload_.empty() || sink_.Write(payload_.data(), payload_.size())) &&
+           (used_ == 0 || sink_.Write(payload_.Data(), used_)) &&
            sink_.Write(tag.data(), tag.size());
 }
 
@@ -288,32 +348,33 @@ namespace {
 
 // Reads everything the source holds; false when the file layer fails or it holds less than it
 // said.
-bool ReadWhole(IByteSource& source, SecureBuffer& out) {
+bool ReadWhole(IByteSource& source, CPayloadBuffer& out) {
     const std::uint64_t size = source.Size();
     if (size > SIZE_MAX / 2) {
         return false;
     }
-    out.resize(static_cast<std::size_t>(size));
+    out = CPayloadBuffer(static_cast<std::size_t>(size));
     std::size_t got = 0;
-    while (got < out.size()) {
-        const std::size_t n = source.Read(out.data() + got, out.size() - got);
+    while (got < out.Size()) {
+        const std::size_t n = source.Read(out.Data() + got, out.Size() - got);
         if (n == 0) {
             break;
         }
         got += n;
     }
-    return got == out.size();
+    return got == out.Size();
 }
 
 std::unique_ptr<IValueReader> OpenSealed(const SealedKey& key, IByteSource& source,
                                          StreamFailure& failure) {
-    SecureBuffer data;
+    CPayloadBuffer data;
     if (!ReadWhole(source, data)) {
         failure = source.Error() != 0 ? StreamFailure::ReadError : StreamFailure::Corrupt;
         return nullptr;
     }
     SealedHeader header;
-    if (ParseHeader(data, data.size(), header) != HeaderKind::Sealed) {
+    if (ParseHeader(std::span(data.Data(), data.Size()), data.Size(), header) !=
+        HeaderKind::Sealed) {
         failure = StreamFailure::Corrupt;
         return nullptr;
     }
@@ -322,11 +383,11 @@ std::unique_ptr<IValueReader> OpenSealed(const SealedKey& key, IByteSource& sour
         failure = StreamFailure::Refused;
         return nullptr;
     }
-    const std::size_t end = data.size() - kSealTagSize;
-    const std::span<std::uint8_t> body(data.data() + kSealedHeaderSize, end - kSealedHeaderSize);
+    const std::size_t end = data.Size() - kSealTagSize;
+    const std::span<std::uint8_t> body(data.Data() + kSealedHeaderSize, end - kSealedHeaderSize);
     if (!OpenPayload(
-            key, std::span<const std::uint8_t, kSealedHeaderSize>(data.data(), kSealedHeaderSize),
-            body, std::span<const std::uint8_t, kSealTagSize>(data.data() + end, kSealTagSize))) {
+            key, std::span<const std::uint8_t, kSealedHeaderSize>(data.Data(), kSealedHeaderSize),
+            body, std::span<const std::uint8_t, kSealTagSize>(data.Data() + end, kSealTagSize))) {
         failure = StreamFailure::Refused;
         return nullptr;
     }

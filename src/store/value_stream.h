@@ -103,6 +103,10 @@ class IValueReader {
 class IValueWriter {
   public:
     virtual ~IValueWriter() = default;
+    // A writer that holds the whole file before it writes anything takes its memory at once when
+    // told the plaintext bytes about to come.
+    virtual bool HoldsWholeFile() const { return false; }
+    virtual void Reserve(std::uint64_t /*plainBytes*/) {}
     virtual bool Write(std::span<const std::uint8_t> plain) = 0;
     // Writes everything still pending; the file is complete after it.
     virtual bool Finish() = 0;
@@ -169,12 +173,37 @@ class CValueWriter final : public IValueWriter {
     bool failed_ = false;
 };
 
+// Memory for a whole payload: on Linux, large buffers come from huge pages, so that touching
+// them the first time costs a handful of page faults rather than thousands.
+class CPayloadBuffer {
+  public:
+    CPayloadBuffer() = default;
+    explicit CPayloadBuffer(std::size_t size);
+    CPayloadBuffer(const CPayloadBuffer&) = delete;
+    CPayloadBuffer& operator=(const CPayloadBuffer&) = delete;
+    CPayloadBuffer(CPayloadBuffer&& other) noexcept { Swap(other); }
+    CPayloadBuffer& operator=(CPayloadBuffer&& other) noexcept {
+        Swap(other);
+        return *this;
+    }
+    // Does not wipe: callers wipe what held plaintext.
+    ~CPayloadBuffer();
+
+    std::uint8_t* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
+    void Swap(CPayloadBuffer& other) noexcept;
+
+  private:
+    std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t mapped_ = 0;  // bytes mapped, or 0 for memory from new[]
+};
+
 // The sealed form's payload: every value is its plaintext bytes, nothing more.
 class CPlainValueReader final : public IValueReader {
   public:
-    // Takes the decrypted payload and wipes it when done.
-    explicit CPlainValueReader(SecureBuffer payload, std::size_t begin = 0,
-                               std::size_t end = SIZE_MAX);
+    // Takes the decrypted payload, bytes begin to end of it, and wipes it when done.
+    CPlainValueReader(CPayloadBuffer payload, std::size_t begin, std::size_t end);
     CPlainValueReader(const CPlainValueReader&) = delete;
     CPlainValueReader& operator=(const CPlainValueReader&) = delete;
     ~CPlainValueReader() override;
@@ -187,7 +216,7 @@ class CPlainValueReader final : public IValueReader {
     const std::uint8_t* Next(std::size_t n, std::size_t& length) override;
 
   private:
-    SecureBuffer data_;
+    CPayloadBuffer data_;
     std::size_t pos_;
     std::size_t end_;
 };
@@ -200,14 +229,20 @@ class CSealedValueWriter final : public IValueWriter {
     CSealedValueWriter& operator=(const CSealedValueWriter&) = delete;
     ~CSealedValueWriter() override;
 
+    bool HoldsWholeFile() const override { return true; }
+    void Reserve(std::uint64_t plainBytes) override;
     bool Write(std::span<const std::uint8_t> plain) override;
     bool Finish() override;
 
   private:
+    void Grow(std::size_t need);
+
     SealedKey key_;
     Nonce nonce_;
     IByteSink& sink_;
-    SecureBuffer payload_;
+    // Growing copies what is there and nothing more; appending a value is one copy.
+    CPayloadBuffer payload_;
+    std::size_t used_ = 0;
     bool done_ = false;
 };
 

@@ -107,6 +107,8 @@ TEST(SealedKnownAnswerTest, StoreWritesAndReadsTheReferenceBytes) {
     BuildDocument(folders);
     const Nonce nonce = NonceOf(c);
     EXPECT_EQ(SaveDataToMemory(key, folders, "0:180,3:160", &nonce), expected);
+    // What the writer reserves is the payload exactly.
+    EXPECT_EQ(PlainSize(folders, "0:180,3:160"), expected.size() - 60 - 16);
 
     CFolderSequence back;
     CMessageLog log;
