@@ -66,7 +66,8 @@ HeaderKind ParseHeader(std::span<const std::uint8_t> first, std::uint64_t fileSi
         !std::equal(kSealedMagic.begin(), kSealedMagic.end(), first.begin())) {
         return HeaderKind::Legacy;
     }
-    if (fileSize < kSealedHeaderSize + kSealTagSize || first.size() < kSealedHeaderSize) {
+    if (fileSize < kSealedHeaderSize + kSealTagSize || fileSize > kMaxSealedFileSize ||
+        first.size() < kSealedHeaderSize) {
         return HeaderKind::Corrupt;
     }
     const std::uint8_t* p = first.data();

@@ -33,6 +33,8 @@ inline constexpr std::uint32_t kMinSealMemoryKiB = 64 * 1024;
 inline constexpr std::uint32_t kMaxSealMemoryKiB = 1024 * 1024;
 inline constexpr std::uint32_t kMinSealPasses = 3;
 inline constexpr std::uint32_t kMaxSealPasses = 32;
+// A sealed file is read whole before it is checked; anything larger is refused as damaged.
+inline constexpr std::uint64_t kMaxSealedFileSize = std::uint64_t{4} << 30;
 // What sealing uses.
 inline constexpr std::uint32_t kSealMemoryKiB = 256 * 1024;
 // Passwords of sealed files: characters before normalisation.

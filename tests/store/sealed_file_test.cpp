@@ -286,6 +286,7 @@ TEST(SealedHeaderTest, ParametersOutOfRangeAreRefusedBeforeAnyDerivation) {
     EXPECT_EQ(ParseHeader(v2, v2.size(), parsed), HeaderKind::Corrupt);
     const Bytes full = header(256 * mib, 3);
     EXPECT_EQ(ParseHeader(full, 60 + 15, parsed), HeaderKind::Corrupt);  // no room for the tag
+    EXPECT_EQ(ParseHeader(full, kMaxSealedFileSize + 1, parsed), HeaderKind::Corrupt);
     EXPECT_EQ(ParseHeader(std::span(full.data(), 30), 30, parsed), HeaderKind::Corrupt);
     EXPECT_EQ(ParseHeader(std::span(full.data(), 7), 7, parsed), HeaderKind::Legacy);
 }
