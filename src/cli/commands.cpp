@@ -74,7 +74,7 @@ bool MaskedByDefault(RecordField f) {
 struct Document {
     CFolderSequence folders;
     LoadResult load;
-    FileKey key;
+    DocumentKey key;
 };
 
 // Refuses a missing file before anyone is asked for its password.
@@ -98,14 +98,24 @@ bool LoadDocument(const std::string& path, PasswordReader& passwords, Document& 
     if (!CheckReadable(path)) {
         return false;
     }
+    // A damaged sealed header is refused before the password is asked for.
+    StderrSink sink;
+    SealedHeader header;
+    const FileCheck check = CheckDataFile(path, header, sink);
+    if (check == FileCheck::Failed) {
+        return false;
+    }
     SecretText password;
     std::string error;
     if (!passwords.Current(password, error)) {
         PrintError(error);
         return false;
     }
-    doc.key = KeyFromPassword(password.text);
-    StderrSink sink;
+    doc.key = KeyForFile(check, header, std::string_view(password.text), Argon2idDerive);
+    if (doc.key.Empty()) {
+        PrintError(msg::kNoMemoryKey);
+        return false;
+    }
     doc.load = LoadDataFile(path, doc.key, doc.folders, sink);
     if (!doc.load.ok) {
         doc.folders.Clear();
@@ -128,7 +138,7 @@ PasswordReader Passwords(const ParsedArgs& args) {
 DocSettings StoredDocSettings() {
     settings::CQSettingsStore store;
     const settings::AppSettings stored = settings::LoadSettings(store);
-    return {stored.rememberPass, stored.alwaysBackup};
+    return {stored.rememberPass, stored.alwaysBackup, stored.legacyNewFiles};
 }
 
 struct CliDocument {
@@ -165,6 +175,11 @@ int Create(const ParsedArgs& args) {
         return kExitFailed;
     }
     CliDocument d(args);
+    if (args.Has("--legacy")) {
+        DocSettings settings = d.doc.Settings();
+        settings.legacyNewFiles = 1;
+        d.doc.SetSettings(settings);
+    }
     d.doc.OnNewDocument();
     return d.doc.SaveAs(path) ? kExitOk : d.Failed();
 }
@@ -183,6 +198,7 @@ int Info(const ParsedArgs& args) {
     std::string out;
     out += "File: " + fs::absolute(path, ec).lexically_normal().string() + "\n";
     out += "File version: " + std::to_string(doc.load.version) + "\n";
+    out += "Protection: " + ProtectionText(doc.key) + "\n";
     out += "Folders: " + std::to_string(doc.folders.Count()) + "\n";
     out += "Records: " + std::to_string(doc.folders.TotalRecordCount()) + "\n";
     out += "Size: " + std::to_string(size) + " bytes\n";
@@ -332,7 +348,7 @@ int Import(const ParsedArgs& args) {
     } else {
         d.doc.OnNewDocument();
         if (fromStdin) {
-            d.prompt.ReadNewPasswordAhead();  // its line comes before the JSON
+            d.prompt.ReadNewPasswordAhead(d.doc.Form());  // its line comes before the JSON
         }
     }
     if (fromStdin && !readJson()) {
@@ -348,12 +364,37 @@ int Import(const ParsedArgs& args) {
 
 int ChangePassword(const ParsedArgs& args) {
     const std::string& path = args.positional[0];
+    if (args.Has("--seal") && args.Has("--legacy")) {
+        return CommandUsageError("passwd", "--seal and --legacy cannot be used together");
+    }
     CliDocument d(args);
+    // Nothing else follows the password lines here.
+    d.prompt.AcceptConfirmationLine();
     if (!CheckReadable(path) || !d.doc.OnOpenDocument(path)) {
         return d.Failed();
     }
-    // Save As asks for a new password whatever RememberPass says.
-    return d.doc.SaveAs(path) ? kExitOk : d.Failed();
+    const FileForm current = d.doc.Form();
+    const FileForm target = args.Has("--seal")     ? FileForm::Sealed
+                            : args.Has("--legacy") ? FileForm::Legacy
+                                                   : current;
+    if (target == current) {
+        // Save As asks for a new password whatever RememberPass says.
+        return d.doc.SaveAs(path) ? kExitOk : d.Failed();
+    }
+    if (target == FileForm::Legacy) {
+        PrintOwnError("warning: " + path +
+                      " is being saved in the legacy form, for older versions of Zelvant. Its key "
+                      "is the password itself: anyone with a copy of the file can try passwords "
+                      "offline at millions per second.");
+    }
+    if (!d.doc.ChangeProtection(target)) {
+        return d.Failed();
+    }
+    if (target == FileForm::Sealed && LegacyBackupBeside(path)) {
+        PrintOwnError("warning: the backup " + BackupPathFor(path) +
+                      " is an older copy in the legacy form; remove it unless you need it.");
+    }
+    return kExitOk;
 }
 
 // ---- report
@@ -514,8 +555,15 @@ const std::vector<Command>& Commands() {
           1,
           "Write a new, empty data file",
           "Writes a new data file with no folders under a new password, typed twice on the\n"
-          "terminal. An existing FILE is only replaced with --force.",
+          "terminal. An existing FILE is only replaced with --force.\n\n"
+          "The file is sealed: its key is derived from the password with Argon2id (256 MiB,\n"
+          "about a second) and its contents are authenticated, so a copied file resists\n"
+          "password guessing. --legacy writes the older form instead (as does the desktop\n"
+          "program's LegacyNewFiles setting), which older versions of Zelvant can open but\n"
+          "whose key is the password itself. A sealed file's password may have up to 256\n"
+          "characters, a legacy file's 32.",
           {{"--force", "", "Replace FILE if it exists"},
+           {"--legacy", "", "Write the legacy form, which older versions can open (weaker)"},
            {"--password-stdin", "", "Read the new password from the first line of standard input"}},
           "zelvant-cli create vault.zvd"},
          Create},
@@ -524,7 +572,8 @@ const std::vector<Command>& Commands() {
           1,
           1,
           "Show a data file's version, counts and size",
-          "Shows the path of FILE, its file version, the number of folders and records, its\n"
+          "Shows the path of FILE, its file version, its protection (sealed, with the key\n"
+          "derivation's memory and passes, or legacy), the number of folders and records, its\n"
           "size in bytes, and whether an older file version is rewritten as the current one on\n"
           "the next save.",
           {kPasswordStdin},
@@ -590,10 +639,15 @@ const std::vector<Command>& Commands() {
           1,
           "Save a data file under a new password",
           "Saves FILE under a new password, typed twice on the terminal; everything else in\n"
-          "the file stays as it is. With --password-stdin the first line of standard input is\n"
-          "the current password and the second line the new one.",
-          {kPasswordStdin},
-          "zelvant-cli passwd vault.zvd"},
+          "the file stays as it is, its protection too. --seal converts a legacy file to the\n"
+          "sealed form; --legacy converts a sealed file back, for an older installation,\n"
+          "after a warning. With --password-stdin the first line of standard input is the\n"
+          "current password, the second line the new one, and a third line, when present,\n"
+          "its confirmation.",
+          {{"--seal", "", "Convert to the sealed form"},
+           {"--legacy", "", "Convert to the legacy form, which older versions can open (weaker)"},
+           kPasswordStdin},
+          "zelvant-cli passwd vault.zvd --seal"},
          ChangePassword},
         {{"report",
           "[FILE]",

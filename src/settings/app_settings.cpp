@@ -81,6 +81,7 @@ constexpr std::array<SettingsKey, 29> kSettingsKeys = {{
     Int("FileToolTip", &A::fileToolTip, 0),
     Int("ClearSecretsAfter", &A::clearSecretsAfter, kClearSecretsAfterDefault,
         Repair::ClearSecretsAfter),
+    Int("LegacyNewFiles", &A::legacyNewFiles, 0),
 }};
 
 struct FieldKey {

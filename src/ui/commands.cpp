@@ -16,6 +16,10 @@ std::vector<CommandInfo> BuildTable() {
         {cmd::kSave, "&Save", "Save the active document", "Save", "Ctrl+S", "save"},
         {cmd::kSaveAs, "Save &As...", "Save the active document with a new name", "Save As", "",
          "save-as"},
+        {cmd::kStrengthen, "Strengthen &Protection\u2026",
+         "Seal the file: a key derived from the password, and contents that cannot be changed "
+         "unnoticed",
+         "Strengthen Protection", "", ""},
         {cmd::kPrint, "Print/Print Preview", "Print/Preview the current document",
          "Print/Print Preview", "Ctrl+P", "print"},
         {cmd::kExit, "E&xit", "Quit the application; prompts to save documents", "Exit", "Alt+X",
@@ -87,7 +91,7 @@ QAction* MakeAction(int id, QObject* parent) {
     if (info == nullptr) {
         return nullptr;
     }
-    auto* action = new QAction(QString::fromLatin1(info->menuText), parent);
+    auto* action = new QAction(QString::fromUtf8(info->menuText), parent);
     action->setData(id);
     action->setStatusTip(QString::fromLatin1(info->prompt));
     const QKeySequence key = CommandShortcut(*info);

@@ -16,6 +16,8 @@ inline constexpr int kNew = 57600;
 inline constexpr int kOpen = 57601;
 inline constexpr int kSave = 57603;
 inline constexpr int kSaveAs = 57604;
+// Seals the open legacy file.
+inline constexpr int kStrengthen = 32851;
 // The recent-file entries; the list shows kRecentFileCount of them.
 inline constexpr int kRecentFileFirst = 57616;
 inline constexpr int kRecentFileLast = 57631;
@@ -53,7 +55,7 @@ inline constexpr int kCopyUserName = 32846;
 
 struct CommandInfo {
     int id;
-    const char* menuText;  // with '&' before the mnemonic; empty for key-only commands
+    const char* menuText;  // UTF-8, with '&' before the mnemonic; empty for key-only commands
     const char* prompt;    // status bar
     const char* toolTip;   // empty: none of its own
     const char* shortcut;  // portable key text ("Ctrl+Shift+P"); empty: none

@@ -31,6 +31,7 @@
 #include "settings/desktop/session_lock.h"
 #include "settings/direct_settings.h"
 #include "store/text_codec.h"
+#include "ui/busy_work.h"
 #include "ui/clipboard.h"
 #include "ui/commands.h"
 #include "ui/icons.h"
@@ -39,6 +40,7 @@
 #include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
 #include "ui/password_popup.h"
+#include "ui/protection_bar.h"
 #include "ui/record_props.h"
 #include "ui/report_dlg.h"
 
@@ -77,16 +79,27 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     prompt_ = std::make_unique<CQtPasswordPrompt>(this, store_);
     messages_ = std::make_unique<CQtMessageSink>(this);
     doc_ = std::make_unique<CZelvantDoc>(folders_, *prompt_, *messages_);
+    SetSealing({});
 
-    view_ = new CZelvantView(*this, report::MakeSystemDateFormatter(), this);
-    setCentralWidget(view_);
+    // The bar that offers to seal a legacy file stands above the record list.
+    auto* centre = new QWidget(this);
+    auto* centreLayout = new QVBoxLayout(centre);
+    centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(0);
+    protectionBar_ = new CProtectionBar(centre);
+    view_ = new CZelvantView(*this, report::MakeSystemDateFormatter(), centre);
+    centreLayout->addWidget(protectionBar_);
+    centreLayout->addWidget(view_, 1);
+    setCentralWidget(centre);
+    connect(protectionBar_, &CProtectionBar::StrengthenRequested, this,
+            &CMainFrame::StrengthenProtection);
 
     CreateActions();
     CreateBars();
     CreateMenus();
 
     settings_ = settings::LoadSettings(store_);
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     doc_->SetLayoutSource([this] { return view_->List().GetColumnLayout(); });
     doc_->SetListRefresher([this] { view_->ShowFolder(kTopLevel); });
     doc_->SetTipRefresher([this] { UpdateTrayTip(); });
@@ -180,6 +193,7 @@ void CMainFrame::CreateActions() {
         actions_[id] = action;
         addAction(action);
     }
+    actions_[cmd::kStrengthen] = MakeAction(cmd::kStrengthen, this);
     connect(Action(cmd::kNew), &QAction::triggered, this, [this] { NewDocument(); });
     connect(Action(cmd::kOpen), &QAction::triggered, this, [this] {
         if (!AskToSaveModified()) {
@@ -196,6 +210,8 @@ void CMainFrame::CreateActions() {
     });
     connect(Action(cmd::kSave), &QAction::triggered, this, [this] { SaveDocument(); });
     connect(Action(cmd::kSaveAs), &QAction::triggered, this, [this] { SaveDocumentAs(); });
+    connect(Action(cmd::kStrengthen), &QAction::triggered, this,
+            [this] { StrengthenProtection(); });
     connect(Action(cmd::kPrint), &QAction::triggered, this, &CMainFrame::OpenPrintDialog);
     connect(Action(cmd::kExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(cmd::kNewFolder), &QAction::triggered, this, [this] { tree_->NewFolder(); });
@@ -257,6 +273,8 @@ void CMainFrame::CreateBars() {
     }
     addToolBar(Qt::TopToolBarArea, toolbar_);
 
+    protectionLabel_ = new CProtectionLabel(this);
+    statusBar()->addPermanentWidget(protectionLabel_);
     clock_ = new QLabel(this);
     clock_->setObjectName(QStringLiteral("Clock"));
     clock_->setFixedWidth(kClockPaneWidth);
@@ -282,7 +300,7 @@ void CMainFrame::CreateBars() {
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    for (int id : {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs}) {
+    for (int id : {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs, cmd::kStrengthen}) {
         file->addAction(Action(id));
     }
     file->addSeparator();
@@ -369,6 +387,24 @@ QString CMainFrame::DocumentTitle() const {
 void CMainFrame::UpdateTitle() {
     setWindowTitle(QStringLiteral("Zelvant - ") + DocumentTitle());
     tree_->SetRootTitle(DocumentTitle());
+    UpdateProtection();
+}
+
+void CMainFrame::UpdateProtection() {
+    protectionBar_->ShowFor(FromLocalPath(doc_->PathName()), doc_->Form());
+    protectionLabel_->ShowFor(*doc_);
+}
+
+void CMainFrame::SetSealing(SealingServices sealing) {
+    doc_->SetSealing(BusySealing(this, std::move(sealing)));
+}
+
+bool CMainFrame::StrengthenProtection() {
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
+    const bool sealed = zelvant::ui::StrengthenProtection(this, *doc_);
+    UpdateTitle();
+    UpdateCommands();
+    return sealed;
 }
 
 void CMainFrame::InitialUpdate() {
@@ -415,6 +451,8 @@ void CMainFrame::UpdateCommands() {
     const bool folderSelected = tree_->SelectedFolder() >= 0;
     Action(cmd::kSave)->setEnabled(doc_->CanSave());
     Action(cmd::kSaveAs)->setEnabled(doc_->CanSaveAs());
+    Action(cmd::kStrengthen)
+        ->setEnabled(!doc_->PathName().empty() && doc_->Form() == FileForm::Legacy);
     Action(cmd::kPrint)->setEnabled(doc_->CanPrint());
     Action(cmd::kNewFolder)->setEnabled(tree_->currentItem() != nullptr);
     Action(cmd::kNewRecord)->setEnabled(folderSelected);
@@ -520,7 +558,7 @@ void CMainFrame::OpenOptionsDialog() {
         return;
     }
     settings_ = dialog.Result();
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     OptionsEffects effects;
     effects.trayDefaultItem = [this](int action) { tray_->SetDefaultTrayItem(action); };
     effects.autostart = [this](bool on) {
@@ -550,6 +588,7 @@ void CMainFrame::OpenOptionsDialog() {
         }
     };
     ApplyOptions(settings_, effects);
+    UpdateProtection();  // what a new file would get may have changed
     UpdateCommands();
 }
 
@@ -895,7 +934,7 @@ bool CMainFrame::NewDocument() {
 }
 
 bool CMainFrame::OpenDocument(const QString& path) {
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     const bool opened = doc_->OnOpenDocument(LocalPath(path));
     if (opened) {
         AddRecentFile(QFileInfo(path).absoluteFilePath());
@@ -932,7 +971,7 @@ QString CMainFrame::AskSavePath() {
 }
 
 bool CMainFrame::SaveTo(const std::string& path, bool asNew) {
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     const bool saved = asNew ? doc_->SaveAs(path) : doc_->Save(path);
     if (saved) {
         AddRecentFile(QFileInfo(FromLocalPath(path)).absoluteFilePath());

@@ -36,6 +36,8 @@ namespace zelvant::ui {
 class CQtPasswordPrompt;
 class CQtMessageSink;
 class CPasswordPopup;
+class CProtectionBar;
+class CProtectionLabel;
 
 inline constexpr int kClockPaneWidth = 275;
 
@@ -63,6 +65,13 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     bool SaveDocumentAs();
     // Opens the first recent file when asked to at start-up.
     void AutoLoad();
+    // File > Strengthen Protection: seals the open legacy file.
+    bool StrengthenProtection();
+    // How sealed files get their keys (the real Argon2id unless a test says otherwise); each
+    // derivation runs off this window's thread behind a busy note.
+    void SetSealing(SealingServices sealing);
+    CProtectionBar& ProtectionBar() { return *protectionBar_; }
+    CProtectionLabel& ProtectionLabel() { return *protectionLabel_; }
 
     CZelvantDoc& Document() { return *doc_; }
     CFolderTree& Tree() { return *tree_; }
@@ -144,6 +153,7 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void CreateBars();
     void InitialUpdate();
     void UpdateTitle();
+    void UpdateProtection();
     bool AskToSaveModified();
     bool SaveTo(const std::string& path, bool asNew);
     QString AskSavePath();
@@ -195,6 +205,8 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     bool restoreCheckPending_ = false;
 
     CZelvantView* view_ = nullptr;
+    CProtectionBar* protectionBar_ = nullptr;
+    CProtectionLabel* protectionLabel_ = nullptr;
     CFolderBar* folderBar_ = nullptr;
     CFolderTree* tree_ = nullptr;
     QDockWidget* chooserBar_ = nullptr;

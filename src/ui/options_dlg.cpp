@@ -331,6 +331,9 @@ void COptionsDlg::BuildSecurity(CTreeOptionsCtrl& tree) {
         QStringLiteral("Remember file password for use in Save File"), files, false);
     items_.fileToolTip =
         tree.InsertCheckBox(QStringLiteral("Show filename on tray icon tooltip"), files, false);
+    items_.legacyNewFiles = tree.InsertCheckBox(
+        QStringLiteral("Create new data files that older versions can open (weaker protection)"),
+        files, false);
 
     QTreeWidgetItem* modify = tree.InsertGroup(QStringLiteral("Data modification"), kGroupImage);
     items_.queryDelFolder =
@@ -423,6 +426,7 @@ void COptionsDlg::ExchangePage(int page, controls::Exchange direction) {
             DDX_TreeCheck(direction, *tree, items_.alwaysBackup, v.alwaysBackup);
             DDX_TreeCheck(direction, *tree, items_.rememberPass, v.rememberPass);
             DDX_TreeCheck(direction, *tree, items_.fileToolTip, v.fileToolTip);
+            DDX_TreeCheck(direction, *tree, items_.legacyNewFiles, v.legacyNewFiles);
             DDX_TreeCheck(direction, *tree, items_.queryDelFolder, members_.queryDelFolder);
             DDX_TreeCheck(direction, *tree, items_.queryDelRecord, members_.queryDelRecord);
             DDX_TreeCheck(direction, *tree, items_.clearClip, v.clearClip);

@@ -109,6 +109,7 @@ class COptionsDlg : public QDialog {
         QTreeWidgetItem* alwaysBackup = nullptr;
         QTreeWidgetItem* rememberPass = nullptr;
         QTreeWidgetItem* fileToolTip = nullptr;
+        QTreeWidgetItem* legacyNewFiles = nullptr;
         QTreeWidgetItem* queryDelFolder = nullptr;
         QTreeWidgetItem* queryDelRecord = nullptr;
         QTreeWidgetItem* clearClip = nullptr;

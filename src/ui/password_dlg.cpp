@@ -49,6 +49,21 @@ QString Latin(const char* text) {
     return QString::fromLatin1(text);
 }
 
+QString ProtectionNote(FileForm form, bool newPassword) {
+    if (form == FileForm::Sealed) {
+        return newPassword ? QStringLiteral(
+                                 "The file will be sealed (Argon2id, XChaCha20-Poly1305): "
+                                 "every character of the password counts, up to %1.")
+                                 .arg(kSealedPasswordMaxLength)
+                           : QStringLiteral("Sealed file (Argon2id, XChaCha20-Poly1305)");
+    }
+    return newPassword ? QStringLiteral(
+                             "The file keeps the legacy protection, which older versions can "
+                             "open: only the first 16 characters of the password count, and a "
+                             "copy of the file can be guessed at offline.")
+                       : QStringLiteral("Legacy file (weak protection)");
+}
+
 }  // namespace
 
 CPasswordDlgBase::CPasswordDlgBase(settings::ISettingsStore& store, QWidget* parent)
@@ -82,6 +97,26 @@ QLineEdit* CPasswordDlgBase::MakePasswordEdit(const QString& objectName) {
     });
     edits_.push_back(edit);
     return edit;
+}
+
+QLabel* CPasswordDlgBase::MakeProtectionLabel() {
+    protection_ = new QLabel(this);
+    protection_->setObjectName(QStringLiteral("protection"));
+    protection_->setWordWrap(true);
+    protection_->hide();
+    return protection_;
+}
+
+void CPasswordDlgBase::SetProtection(FileForm form, bool newPassword) {
+    const int most = form == FileForm::Sealed ? kSealedPasswordMaxLength : kPasswordMaxLength;
+    for (QLineEdit* edit : edits_) {
+        edit->setMaxLength(most);
+    }
+    if (protection_ != nullptr) {
+        protection_->setText(ProtectionNote(form, newPassword));
+        protection_->setMaximumWidth(edits_.empty() ? 400 : edits_.front()->minimumWidth() + 120);
+        protection_->show();
+    }
 }
 
 QWidget* CPasswordDlgBase::MakeButtons() {
@@ -149,6 +184,7 @@ CPasswordDlg::CPasswordDlg(settings::ISettingsStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(passwordEdit_);
+    layout->addWidget(MakeProtectionLabel());
     layout->addWidget(MakeButtons());
     layout->setSizeConstraint(QLayout::SetFixedSize);
     passwordEdit_->setFocus();
@@ -181,6 +217,7 @@ CNewPasswordDlg::CNewPasswordDlg(settings::ISettingsStore& store, QWidget* paren
     form->addRow(Latin(kConfirmPasswordLabel), confirmationEdit_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(MakeProtectionLabel());
     layout->addWidget(MakeButtons());
     layout->setSizeConstraint(QLayout::SetFixedSize);
     passwordEdit_->setFocus();
@@ -213,8 +250,10 @@ void CNewPasswordDlg::TakePasswords(SecretText& password, SecretText& confirmati
 CQtPasswordPrompt::CQtPasswordPrompt(QWidget* parent, settings::ISettingsStore& store)
     : parent_(parent), store_(store) {}
 
-bool CQtPasswordPrompt::AskPassword(const std::string& caption, SecretText& password) {
+bool CQtPasswordPrompt::AskPassword(const std::string& caption, FileForm form,
+                                    SecretText& password) {
     CPasswordDlg dialog(store_, parent_.data());
+    dialog.SetProtection(form, false);
     // The caption ends in a file name, which is in the file system's encoding.
     dialog.setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
     if (ExecDialog(dialog) != QDialog::Accepted) {
@@ -224,8 +263,10 @@ bool CQtPasswordPrompt::AskPassword(const std::string& caption, SecretText& pass
     return true;
 }
 
-bool CQtPasswordPrompt::AskNewPassword(SecretText& password, SecretText& confirmation) {
+bool CQtPasswordPrompt::AskNewPassword(FileForm form, SecretText& password,
+                                       SecretText& confirmation) {
     CNewPasswordDlg dialog(store_, parent_.data());
+    dialog.SetProtection(form, true);
     if (ExecDialog(dialog) != QDialog::Accepted) {
         return false;
     }

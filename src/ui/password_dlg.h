@@ -13,12 +13,15 @@
 #include "store/zelvant_doc.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 
 namespace zelvant::ui {
 
-// Characters each password edit accepts.
+// Characters each password edit accepts: a legacy file's (and the security password's), and a
+// sealed file's.
 inline constexpr int kPasswordMaxLength = 32;
+inline constexpr int kSealedPasswordMaxLength = static_cast<int>(kMaxSealedPasswordChars);
 inline constexpr char kNewPasswordCaption[] = "File Password";
 inline constexpr char kEnterPasswordLabel[] = "Enter password:";
 inline constexpr char kConfirmPasswordLabel[] = "Confirm password:";
@@ -32,6 +35,11 @@ class CPasswordDlgBase : public QDialog {
     ~CPasswordDlgBase() override;
     void setVisible(bool visible) override;
 
+    // Says which protection the file has (or gets) and lets the edits take the passwords that
+    // form allows. Without it the dialog shows no protection and takes kPasswordMaxLength.
+    void SetProtection(FileForm form, bool newPassword);
+    QLabel* ProtectionLabel() const { return protection_; }
+
   protected:
     CPasswordDlgBase(settings::ISettingsStore& store, QWidget* parent);
 
@@ -39,6 +47,8 @@ class CPasswordDlgBase : public QDialog {
     QLineEdit* MakePasswordEdit(const QString& objectName);
     // OK and Cancel, wired to accept() and reject().
     QWidget* MakeButtons();
+    // The line that SetProtection fills, hidden until then.
+    QLabel* MakeProtectionLabel();
     // Shows the message and leaves the dialog open.
     void Refuse(std::string_view message);
     // Stores the position and closes with OK.
@@ -51,6 +61,7 @@ class CPasswordDlgBase : public QDialog {
 
     settings::ISettingsStore& store_;
     std::vector<QLineEdit*> edits_;
+    QLabel* protection_ = nullptr;
 };
 
 // The password of an existing file; the caller sets the caption.
@@ -100,8 +111,8 @@ class CQtPasswordPrompt final : public IPasswordPrompt {
   public:
     CQtPasswordPrompt(QWidget* parent, settings::ISettingsStore& store);
 
-    bool AskPassword(const std::string& caption, SecretText& password) override;
-    bool AskNewPassword(SecretText& password, SecretText& confirmation) override;
+    bool AskPassword(const std::string& caption, FileForm form, SecretText& password) override;
+    bool AskNewPassword(FileForm form, SecretText& password, SecretText& confirmation) override;
 
   private:
     QPointer<QWidget> parent_;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "store/messages.h"
+#include "support/sealed_reference.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ class CliTest : public ::testing::Test {
         // Templates installed on this machine must not change a result either.
         ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
         ::setenv("XDG_DATA_DIRS", (dir / "system").c_str(), 1);
+        StoreSettings("");
     }
     void TearDown() override {
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
@@ -60,10 +62,15 @@ class CliTest : public ::testing::Test {
         }
         fs::remove_all(dir);
     }
+    // Most tests are about what the tool does with a file, not about its form: their new files
+    // are legacy ones, whose keys cost nothing. The sealed form has tests of its own.
     void StoreSettings(std::string_view lines) {
         fs::create_directories(dir / "Quillmere");
-        Spit(dir / "Quillmere" / "Zelvant.conf", "[Settings]\n" + std::string(lines));
+        Spit(dir / "Quillmere" / "Zelvant.conf",
+             "[Settings]\n" + std::string(legacyNewFiles ? "LegacyNewFiles=1\n" : "") +
+                 std::string(lines));
     }
+    bool legacyNewFiles = true;
 
     // Runs the tool in the temporary folder with `input` on standard input.
     Result Run(std::vector<std::string> args, std::string_view input = "") {
@@ -112,7 +119,8 @@ TEST_F(CliTest, CreateWritesAnEmptyPrivateFileAndRefusesToOverwrite) {
     const Result info = Run({"info", "v.zvd", "--password-stdin"}, "pw\r\n");
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(info.out, "File: " + (dir / "v.zvd").string() +
-                            "\nFile version: 101\nFolders: 0\nRecords: 0\nSize: 64 bytes\n"
+                            "\nFile version: 101\nProtection: legacy (no key derivation; weak)\n"
+                            "Folders: 0\nRecords: 0\nSize: 64 bytes\n"
                             "Rewritten as version 101 on next save: no\n");
 
     const Result again = Run({"create", "v.zvd", "--password-stdin"}, "other\n");
@@ -454,6 +462,122 @@ TEST_F(CliTest, ProcessMemoryIsKeptPrivate) {
     ::waitpid(pid, &status, 0);
 }
 
+// The sealed form with the real key derivation, against the test's own implementation of the
+// layout. Each derivation the tool makes here takes about a second: these tests keep them few.
+class SealedCliTest : public CliTest {
+  protected:
+    void SetUp() override {
+        legacyNewFiles = false;
+        CliTest::SetUp();
+    }
+    zelvant::reference::Bytes Bytes(const std::string& name) {
+        const std::string s = Slurp(dir / name);
+        return {s.begin(), s.end()};
+    }
+};
+
+namespace ref = zelvant::reference;
+
+// 256 characters with combining marks typed (form D); the container holds form C.
+const std::string kLongNfd = "Zoe\xCC\x88 " + std::string(251, 'k');
+const std::string kLongNfc = "Zo\xC3\xAB " + std::string(251, 'k');
+
+TEST_F(SealedCliTest, CreateSealsAFileThatAnIndependentReaderOpens) {
+    const Result tooLong = Run({"create", "s.zvd", "--password-stdin"}, kLongNfd + "k\n");
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_NE(tooLong.err.find("at most 256 characters"), std::string::npos);
+    ASSERT_EQ(Run({"create", "s.zvd", "--password-stdin"}, kLongNfd + "\n").status, 0);
+
+    ref::Container header;
+    const auto payload = ref::Open(kLongNfc, Bytes("s.zvd"), &header);
+    ASSERT_TRUE(payload.has_value());
+    const ref::Document doc = ref::Decode(*payload);
+    EXPECT_EQ(doc.version, 101);
+    EXPECT_TRUE(doc.folders.empty());
+    EXPECT_EQ(header.memoryKiB, 256u * 1024);
+    EXPECT_GE(header.passes, 3u);
+    EXPECT_LE(header.passes, 32u);
+}
+
+TEST_F(SealedCliTest, FilesOfAnIndependentWriterOpenAndKeepTheirSalt) {
+    ref::Container c;  // 64 MiB, 3 passes: the cheapest a reader accepts
+    for (std::size_t i = 0; i < c.salt.size(); ++i) {
+        c.salt[i] = static_cast<std::uint8_t>(3 * i);
+    }
+    ref::Document doc;
+    ref::Folder bank{"B\xC3\xA4nk", 1, -1, {}};
+    ref::Record r;
+    r.text = {{"SiteName", "Example Bank"}, {"Password", "Tide!Compass-77"}};
+    bank.records.push_back(r);
+    doc.folders = {bank, {"Cards", 0, 0, {}}};
+    const auto file = ref::Seal("p\xC3\xA9", c, ref::Encode(doc));
+    Spit(dir / "theirs.zvd", std::string(file.begin(), file.end()));
+
+    const Result shown =
+        Run({"show", "theirs.zvd", "B\xC3\xA4nk/Example Bank", "--reveal", "--password-stdin"},
+            "pe\xCC\x81\n");
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("Password: Tide!Compass-77\n"), std::string::npos);
+    EXPECT_EQ(Run({"ls", "theirs.zvd", "--password-stdin"}, "p\xC3\xA9\n").out,
+              "B\xC3\xA4nk/\n  Example Bank\n  Cards/\n");
+    EXPECT_NE(
+        Run({"info", "theirs.zvd", "--password-stdin"}, "p\xC3\xA9\n")
+            .out.find("\nProtection: sealed (Argon2id, 64 MiB, 3 passes, XChaCha20-Poly1305)\n"),
+        std::string::npos);
+
+    // Wrong password and a changed byte: the same answer, nothing shown.
+    EXPECT_EQ(Run({"ls", "theirs.zvd", "--password-stdin"}, "pe\n").err, kBadFile);
+    std::string changed(file.begin(), file.end());
+    changed[70] ^= 1;
+    Spit(dir / "changed.zvd", changed);
+    const Result tampered = Run({"ls", "changed.zvd", "--password-stdin"}, "p\xC3\xA9\n");
+    EXPECT_EQ(tampered.err, kBadFile);
+    EXPECT_EQ(tampered.out, "");
+
+    // Writing into it keeps its salt and parameters and draws a new nonce.
+    Spit(dir / "e.json", R"({"format": "zelvant-json", "version": 1, "folders": [{"name": "X"}]})");
+    ASSERT_EQ(Run({"import", "theirs.zvd", "e.json", "--password-stdin"}, "p\xC3\xA9\n").status, 0);
+    ref::Container after;
+    const auto payload = ref::Open("p\xC3\xA9", Bytes("theirs.zvd"), &after);
+    ASSERT_TRUE(payload.has_value());
+    EXPECT_EQ(ref::Decode(*payload).folders.at(0).name, "X");
+    EXPECT_EQ(after.salt, c.salt);
+    EXPECT_EQ(after.memoryKiB, c.memoryKiB);
+    EXPECT_EQ(after.passes, c.passes);
+    EXPECT_NE(after.nonce, c.nonce);
+}
+
+TEST_F(SealedCliTest, PasswdSealsALegacyFileAndConvertsItBackAfterAWarning) {
+    StoreSettings("LegacyNewFiles=1\n");
+    ASSERT_EQ(Run({"create", "v.zvd", "--password-stdin"}, "old\n").status, 0);
+    EXPECT_EQ(fs::file_size(dir / "v.zvd"), 64u);
+    fs::copy_file(dir / "v.zvd", dir / "v.zvb");
+    EXPECT_EQ(Run({"passwd", "v.zvd", "--seal", "--legacy"}).status, 2);
+
+    // A confirmation line that differs refuses before anything is derived or written.
+    const Result mismatch =
+        Run({"passwd", "v.zvd", "--seal", "--password-stdin"}, "old\nnew pass\nnew pas\n");
+    EXPECT_EQ(mismatch.status, 1);
+    EXPECT_EQ(mismatch.err, std::string(zelvant::msg::kPasswordMismatch) + "\n");
+    EXPECT_EQ(fs::file_size(dir / "v.zvd"), 64u);
+
+    const Result sealed =
+        Run({"passwd", "v.zvd", "--seal", "--password-stdin"}, "old\nnew pass\nnew pass\n");
+    EXPECT_EQ(sealed.status, 0) << sealed.err;
+    EXPECT_NE(sealed.err.find("v.zvb is an older copy in the legacy form"), std::string::npos);
+    const auto bytes = Bytes("v.zvd");
+    ASSERT_GE(bytes.size(), 96u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "\x89ZVD\r\n\x1a\n");
+    EXPECT_EQ(ref::Get32(bytes.data() + 12), 256u * 1024);
+
+    const Result back =
+        Run({"passwd", "v.zvd", "--legacy", "--password-stdin"}, "new pass\nshared\n");
+    EXPECT_EQ(back.status, 0) << back.err;
+    EXPECT_NE(back.err.find("warning: v.zvd is being saved in the legacy form"), std::string::npos);
+    const Result info = Run({"info", "v.zvd", "--password-stdin"}, "shared\n");
+    EXPECT_NE(info.out.find("Protection: legacy (no key derivation; weak)\n"), std::string::npos)
+        << info.err;
+}
 }  // namespace
 
 namespace {

@@ -100,6 +100,7 @@ AppSettings Unusual() {
     s.minTime = 0;
     s.minPopTime = 12;
     s.fileToolTip = 1;
+    s.legacyNewFiles = 1;
     s.display.notes = 1;
     s.printing.pin = 1;
     s.popup.location = 1;

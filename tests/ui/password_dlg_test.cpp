@@ -11,6 +11,7 @@
 
 #include "settings/direct_settings.h"
 #include "store/zelvant_doc.h"
+#include "support/cheap_sealing.h"
 #include "ui/message_box.h"
 #include "ui/password_dlg.h"
 
@@ -146,6 +147,7 @@ class PasswordDlgTest : public QObject {
         CQtPasswordPrompt prompt(nullptr, store_);
         CMessageLog documentMessages;
         CZelvantDoc doc(folders, prompt, documentMessages);
+        doc.SetSealing(testing::CheapSealing().Services());
         SetDialogHookForTests([](QDialog& dialog) {
             dialog.show();
             Click(dialog);  // empty
@@ -172,8 +174,8 @@ class PasswordDlgTest : public QObject {
             return dialog.result();
         });
         SecretText none, none2;
-        QVERIFY(!prompt.AskPassword(FilePasswordCaption(path), none));
-        QVERIFY(!prompt.AskNewPassword(none, none2));
+        QVERIFY(!prompt.AskPassword(FilePasswordCaption(path), FileForm::Legacy, none));
+        QVERIFY(!prompt.AskNewPassword(FileForm::Legacy, none, none2));
         QCOMPARE(captions, (QStringList{"File Password:bank.zvd", "File Password"}));
         QVERIFY(none.text.empty() && none2.text.empty() && store_.Writes().empty());
     }
