@@ -50,7 +50,7 @@ constexpr std::string_view kPDataKey = "PData";
 constexpr std::string_view kUnmatchableHash = "!";
 
 // In reading (and writing) order.
-constexpr std::array<SettingsKey, 29> kSettingsKeys = {{
+constexpr std::array<SettingsKey, 30> kSettingsKeys = {{
     Int("LoadOnStartup", &A::loadOnStartup, 0),
     Int("TrayIcon", &A::trayIcon, 1),
     Int("TrayMinimize", &A::trayMinimize, 1),

@@ -119,7 +119,7 @@ TEST(SaveSettings, WritesEveryKeyOnceAndOnlyThoseOfTheRecord) {
     CMemorySettingsStore store;
     SaveSettings(store, ExpectedDefaults());
     const auto& writes = store.Writes();
-    EXPECT_EQ(writes.size(), 29u + 12u + 12u + 5u);
+    EXPECT_EQ(writes.size(), 30u + 12u + 12u + 5u);
     EXPECT_EQ(std::set<std::string>(writes.begin(), writes.end()).size(), writes.size());
     for (const char* direct :
          {"Settings/PData", "Settings/RegVersion", "Settings/ReportCtrl", "Settings/PopupX",
