@@ -220,4 +220,13 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     return ra.AtEnd() ? -1 : 1;
 }
 
+std::string FoldCaseText(std::string_view stored) {
+    std::string out;
+    out.reserve(stored.size());
+    for (CharReader r(stored); !r.AtEnd();) {
+        AppendUtf8(out, FoldCase(r.Next()));
+    }
+    return out;
+}
+
 }  // namespace zelvant

@@ -34,4 +34,7 @@ std::size_t CharacterCount(std::string_view stored);
 // Case-insensitive order of stored texts, by their characters (not the locale's collation).
 int CompareNoCase(std::string_view a, std::string_view b);
 
+// The characters of a stored text with case folded as CompareNoCase folds it, as UTF-8.
+std::string FoldCaseText(std::string_view stored);
+
 }  // namespace zelvant
