@@ -35,6 +35,7 @@ class CSearchText {
   private:
     std::string folded_;
     bool ascii_ = true;
+    std::string caseBits_;  // 0x20 where folded_ has a letter
 };
 
 // Every record holding the text in a searched field, folders in the order the tree shows them,
