@@ -13,6 +13,7 @@
 #include "settings/direct_settings.h"
 #include "ui/icons.h"
 #include "ui/message_box.h"
+#include "ui/strength_meter.h"
 
 namespace zelvant::ui {
 namespace {
@@ -179,6 +180,11 @@ CNewPasswordDlg::CNewPasswordDlg(settings::ISettingsStore& store, QWidget* paren
     auto* form = new QFormLayout;
     form->addRow(Latin(kEnterPasswordLabel), passwordEdit_);
     form->addRow(Latin(kConfirmPasswordLabel), confirmationEdit_);
+    // A weak file password is asked about on OK; the meter shows it coming.
+    strength_ = new CStrengthMeter(this);
+    strength_->setObjectName(QStringLiteral("strength"));
+    form->insertRow(1, QString(), strength_);
+    connect(passwordEdit_, &QLineEdit::textChanged, strength_, &CStrengthMeter::SetPassword);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(MakeButtons());
@@ -198,6 +204,10 @@ void CNewPasswordDlg::accept() {
     }
     if (typed.text != confirmation.text) {
         Refuse(msg::kPasswordMismatch);
+        return;
+    }
+    if (!ConfirmWeakFilePassword(this, strength_->Current())) {
+        passwordEdit_->setFocus();
         return;
     }
     MoveSecret(typed, password_);

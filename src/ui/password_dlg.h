@@ -17,6 +17,8 @@ class QLineEdit;
 
 namespace zelvant::ui {
 
+class CStrengthMeter;
+
 // Characters each password edit accepts.
 inline constexpr int kPasswordMaxLength = 32;
 inline constexpr char kNewPasswordCaption[] = "File Password";
@@ -81,6 +83,7 @@ class CNewPasswordDlg final : public CPasswordDlgBase {
 
     QLineEdit* PasswordEdit() const { return passwordEdit_; }
     QLineEdit* ConfirmationEdit() const { return confirmationEdit_; }
+    CStrengthMeter* StrengthMeter() const { return strength_; }
     // Both entries accepted with OK (equal byte for byte), as UTF-8.
     void TakePasswords(SecretText& password, SecretText& confirmation);
 
@@ -90,6 +93,7 @@ class CNewPasswordDlg final : public CPasswordDlgBase {
   private:
     QLineEdit* passwordEdit_ = nullptr;
     QLineEdit* confirmationEdit_ = nullptr;
+    CStrengthMeter* strength_ = nullptr;
     SecretText password_;
     SecretText confirmation_;
 };
