@@ -52,6 +52,10 @@ std::vector<CommandInfo> BuildTable() {
         {cmd::kCopy, "&Copy", "Copy the selection to the clipboard", "Copy", "Ctrl+C", "copy"},
         {cmd::kCut, "Cu&t", "Move the selection to the clipboard", "Cut", "Ctrl+X", "cut"},
         {cmd::kPaste, "&Paste", "Insert the clipboard's contents", "Paste", "Ctrl+V", "paste"},
+        {cmd::kFind, "Find...", "Find records in every folder by a piece of their text", "Find",
+         "Ctrl+E", "find"},
+        {cmd::kImport, "&Import...", "Add the records of another program's export", "Import", "",
+         ""},
     };
     // The menu shows each entry's file name in place of this text.
     for (int id = cmd::kRecentFileFirst; id <= cmd::kRecentFileLast; ++id) {

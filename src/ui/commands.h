@@ -45,6 +45,9 @@ inline constexpr int kEscape = 109;
 inline constexpr int kCopy = 57634;
 inline constexpr int kCut = 57635;
 inline constexpr int kPaste = 57637;
+// Records anywhere in the document by a piece of their text, and records of other programs.
+inline constexpr int kFind = 32860;
+inline constexpr int kImport = 32861;
 }  // namespace cmd
 
 struct CommandInfo {

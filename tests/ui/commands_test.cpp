@@ -32,6 +32,7 @@ class CommandsTest : public QObject {
             {cmd::kCut, "Cu&t", Qt::CTRL | Qt::Key_X},
             {cmd::kPaste, "&Paste", Qt::CTRL | Qt::Key_V},
             {cmd::kEscape, "", QKeyCombination(Qt::Key_Escape)},
+            {cmd::kFind, "Find...", Qt::CTRL | Qt::Key_E},
         };
         QObject owner;
         for (const auto& [id, text, key] : rows) {
@@ -42,11 +43,15 @@ class CommandsTest : public QObject {
             QCOMPARE(action->shortcut(), QKeySequence(key));
         }
         std::set<int> ids;
+        std::set<QString> keys;
         std::size_t bound = 0;
         for (const CommandInfo& info : Commands()) {
             QVERIFY2(ids.insert(info.id).second, qPrintable(QString::number(info.id)));
             QVERIFY2(*info.icon == '\0' || !ZelvantIcon(info.icon).isNull(), info.icon);
-            bound += CommandShortcut(info).isEmpty() ? 0 : 1;
+            const QKeySequence key = CommandShortcut(info);
+            bound += key.isEmpty() ? 0 : 1;
+            // No key may run two commands.
+            QVERIFY2(key.isEmpty() || keys.insert(key.toString()).second, info.shortcut);
         }
         QCOMPARE(bound, std::size(rows));
         QVERIFY(FindCommand(0) == nullptr && MakeAction(0, &owner) == nullptr);

@@ -156,7 +156,8 @@ ImportSummary ApplyImport(const ImportBatch& batch, CFolderSequence& folders,
     return summary;
 }
 
-std::string ImportSummaryText(const ImportSummary& summary, ImportFormat format) {
+std::string ImportSummaryText(const ImportSummary& summary, ImportFormat format,
+                              std::size_t listed) {
     auto count = [](int n, std::string_view one, std::string_view many) {
         return std::to_string(n) + " " + std::string(n == 1 ? one : many);
     };
@@ -166,8 +167,12 @@ std::string ImportSummaryText(const ImportSummary& summary, ImportFormat format)
     if (!summary.skipped.empty()) {
         text += "\nSkipped " + count(static_cast<int>(summary.skipped.size()), "entry", "entries") +
                 ":";
-        for (const ImportSkip& skip : summary.skipped) {
+        for (std::size_t i = 0; i < summary.skipped.size() && i < listed; ++i) {
+            const ImportSkip& skip = summary.skipped[i];
             text += "\n" + (skip.where.empty() ? std::string() : skip.where + ": ") + skip.reason;
+        }
+        if (summary.skipped.size() > listed) {
+            text += "\n... and " + std::to_string(summary.skipped.size() - listed) + " more";
         }
     }
     return text;

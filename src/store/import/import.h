@@ -4,6 +4,7 @@
 // anything reaches the document, so a file that cannot be read as a whole imports nothing.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,8 +73,9 @@ std::string ImportFolderName(ImportFormat format, DateTimeValue now);
 ImportSummary ApplyImport(const ImportBatch& batch, CFolderSequence& folders,
                           std::string_view ownFolder);
 
-// "Imported 12 records and 3 new folders from the Firefox export.", then one line per skipped
-// item with its reason.
-std::string ImportSummaryText(const ImportSummary& summary, ImportFormat format);
+// "Imported 12 records and 3 new folders from the Firefox logins CSV export.", then one line per
+// skipped entry with its reason, at most `listed` of them and a line for the rest.
+std::string ImportSummaryText(const ImportSummary& summary, ImportFormat format,
+                              std::size_t listed = SIZE_MAX);
 
 }  // namespace zelvant
