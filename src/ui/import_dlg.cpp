@@ -40,7 +40,7 @@ QString ImportFilter(ImportFormat format) {
 }
 
 ImportOutcome RunImportDialog(QWidget* parent, CFolderSequence& folders, const QString& directory) {
-    QStringList filters;
+    QStringList filters{QString::fromLatin1(kAnyExportFilter)};
     for (const ImportFormatInfo& info : ImportFormats()) {
         filters << ImportFilter(info.format);
     }
@@ -50,14 +50,16 @@ ImportOutcome RunImportDialog(QWidget* parent, CFolderSequence& folders, const Q
     if (ExecDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    const auto chosen = static_cast<std::size_t>(
-        std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())));
-    return ImportExportFile(parent, folders, dialog.selectedFiles().front(),
-                            ImportFormats()[chosen].format);
+    const qsizetype chosen = filters.indexOf(dialog.selectedNameFilter());
+    std::optional<ImportFormat> format;
+    if (chosen > 0) {
+        format = ImportFormats()[static_cast<std::size_t>(chosen - 1)].format;
+    }
+    return ImportExportFile(parent, folders, dialog.selectedFiles().front(), format);
 }
 
 ImportOutcome ImportExportFile(QWidget* parent, CFolderSequence& folders, const QString& path,
-                               ImportFormat format) {
+                               std::optional<ImportFormat> format) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Refuse(parent, path, file.errorString());
@@ -74,9 +76,17 @@ ImportOutcome ImportExportFile(QWidget* parent, CFolderSequence& folders, const 
     {
         CWaitCursor wait;
         QByteArray bytes = file.readAll();
-        parsed = ParseImport(
-            format, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-            now, batch, error);
+        const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        if (!format) {
+            format = DetectImportFormat(text);
+        }
+        if (format) {
+            parsed = ParseImport(*format, text, now, batch, error);
+        } else {
+            error =
+                "it is none of the exports Zelvant reads (choose its format in the file dialog "
+                "to learn what it lacks)";
+        }
         SecureWipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
     }
     if (!parsed) {
@@ -86,10 +96,11 @@ ImportOutcome ImportExportFile(QWidget* parent, CFolderSequence& folders, const 
     ImportSummary summary;
     {
         CWaitCursor wait;
-        summary = ApplyImport(batch, folders, ImportFolderName(format, now));
+        summary = ApplyImport(batch, folders, ImportFolderName(*format, now));
         batch = ImportBatch();
     }
-    ShowMessageBox(parent, QString::fromStdString(ImportSummaryText(summary, format, kListedSkips)),
+    ShowMessageBox(parent,
+                   QString::fromStdString(ImportSummaryText(summary, *format, kListedSkips)),
                    QMessageBox::Information, QString::fromLatin1(kImportCaption));
     return {summary.records > 0 || summary.folders > 0, summary.firstFolder};
 }

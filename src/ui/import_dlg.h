@@ -23,12 +23,15 @@ struct ImportOutcome {
 
 // The file dialog's filter for a format, "Bitwarden JSON export (*.json)".
 QString ImportFilter(ImportFormat format);
+// The first filter, for any export whose format is told by its contents.
+inline constexpr char kAnyExportFilter[] = "Any export Zelvant reads (*.csv *.json)";
 
 // Asks for the file, then imports it. `directory` is where the dialog opens.
 ImportOutcome RunImportDialog(QWidget* parent, CFolderSequence& folders, const QString& directory);
 
 // Reads and adds one export, telling the user the outcome (or what is wrong with the file).
+// Without a format the file's contents tell it.
 ImportOutcome ImportExportFile(QWidget* parent, CFolderSequence& folders, const QString& path,
-                               ImportFormat format);
+                               std::optional<ImportFormat> format);
 
 }  // namespace zelvant::ui

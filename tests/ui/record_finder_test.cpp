@@ -233,10 +233,24 @@ class RecordFinderTest : public QObject {
         QCOMPARE(messages_.size(), 2);
         QCOMPARE(messages_.back(),
                  QStringLiteral("firefox.csv cannot be imported: line 1: this is not a Chrome "
-                                "passwords CSV export: it has no column name.\nNothing was "
-                                "imported."));
+                                "passwords CSV export: it has no column name; it looks like a "
+                                "Firefox logins CSV export.\nNothing was imported."));
         QVERIFY(!frame.Document().IsModified());
         QCOMPARE(frame.Folders().Count(), 5);
+
+        // The first filter takes any export and tells its format by its contents.
+        QString firstFilter;
+        SetDialogHookForTests([&firstFilter](QDialog& dialog) {
+            auto& files = static_cast<QFileDialog&>(dialog);
+            firstFilter = files.nameFilters().front();
+            files.selectFile(kImports + QStringLiteral("firefox.csv"));
+            return int(QDialog::Accepted);
+        });
+        frame.Action(cmd::kImport)->trigger();
+        QCOMPARE(firstFilter, QString::fromLatin1(kAnyExportFilter));
+        QVERIFY(messages_.back().startsWith(
+            "Imported 2 records and 1 new folder from the Firefox logins CSV export."));
+        QCOMPARE(SiteNames(frame), (QStringList{"accounts.example.com", "router.home.example"}));
     }
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/import/import_support.h"
+#include "store/json.h"
 #include "store/messages.h"
 #include "store/text_codec.h"
 
@@ -84,6 +85,24 @@ std::optional<ImportFormat> ImportFormatNamed(std::string_view name) {
         }
     }
     return std::nullopt;
+}
+
+std::optional<ImportFormat> DetectImportFormat(std::string_view text) {
+    std::string_view rest = text;
+    if (rest.starts_with("\xEF\xBB\xBF")) {
+        rest.remove_prefix(3);
+    }
+    const std::size_t first = rest.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && rest[first] == '{') {
+        JsonValue root;
+        std::string error;
+        if (ParseJson(text, root, error) && root.kind == JsonValue::Kind::Object &&
+            root.Find("items") != nullptr) {
+            return ImportFormat::BitwardenJson;
+        }
+        return std::nullopt;
+    }
+    return importers::CsvFormatOf(text);
 }
 
 bool ParseImport(ImportFormat format, std::string_view text, DateTimeValue now, ImportBatch& batch,

@@ -50,6 +50,10 @@ struct ImportBatch {
     std::vector<ImportSkip> skipped;
 };
 
+// The format an export is in, told by its first row of column names (CSV) or its "items"
+// (Bitwarden JSON); none when it is none of them.
+std::optional<ImportFormat> DetectImportFormat(std::string_view text);
+
 // Reads a whole export. `now` dates the records whose source gives no dates. False, with `error`
 // naming the line or item and leaving `batch` empty, when the text is not such an export.
 bool ParseImport(ImportFormat format, std::string_view text, DateTimeValue now, ImportBatch& batch,

@@ -37,7 +37,46 @@ bool Expect(std::string_view s, std::size_t pos, char c) {
     return pos < s.size() && s[pos] == c;
 }
 
+// The columns that tell each CSV export from the others, in the order they are tried.
+struct CsvSignature {
+    ImportFormat format;
+    std::initializer_list<std::string_view> columns;
+};
+const CsvSignature kCsvSignatures[] = {
+    {ImportFormat::KeePassXcCsv, {"group", "title", "username", "password", "url", "notes"}},
+    {ImportFormat::BitwardenCsv, {"type", "name", "login_uri", "login_username", "login_password"}},
+    {ImportFormat::ChromeCsv, {"name", "url", "username", "password"}},
+    {ImportFormat::FirefoxCsv, {"url", "username", "password", "httprealm"}},
+};
+
+std::optional<ImportFormat> FormatOfHeader(const std::vector<std::string>& names) {
+    for (const CsvSignature& signature : kCsvSignatures) {
+        bool all = true;
+        for (std::string_view column : signature.columns) {
+            all = all && std::find(names.begin(), names.end(), column) != names.end();
+        }
+        if (all) {
+            return signature.format;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<ImportFormat> CsvFormatOf(std::string_view text) {
+    CCsvExport csv;
+    std::string error;
+    // The last format is the one with fewest columns; any of them will do to read the names.
+    if (!csv.Read(text, ImportFormat::FirefoxCsv, {}, error)) {
+        return std::nullopt;
+    }
+    return csv.Format();
+}
+
+std::optional<ImportFormat> CCsvExport::Format() const {
+    return FormatOfHeader(names_);
+}
 
 bool CCsvExport::Read(std::string_view text, ImportFormat format,
                       std::initializer_list<std::string_view> required, std::string& error) {
@@ -61,6 +100,9 @@ bool CCsvExport::Read(std::string_view text, ImportFormat format,
     }
     if (!missing.empty()) {
         error = "line 1: this is not a " + std::string(title) + ": it has no column " + missing;
+        if (const auto other = FormatOfHeader(names_)) {
+            error += "; it looks like a " + std::string(FormatInfo(*other).title);
+        }
         rows_.clear();
         return false;
     }

@@ -39,6 +39,8 @@ class CCsvExport {
     bool CheckWidths(std::string& error) const;
 
     bool Has(std::string_view column) const;
+    // The export whose columns the first row names; none when it matches none.
+    std::optional<ImportFormat> Format() const;
     // The row's text in that column; empty when the export has no such column.
     std::string_view Get(const CsvRow& row, std::string_view column) const;
 
@@ -46,6 +48,9 @@ class CCsvExport {
     std::vector<CsvRow> rows_;
     std::vector<std::string> names_;  // folded header names, by position
 };
+
+// The CSV format whose columns the text's first row names; none for another file.
+std::optional<ImportFormat> CsvFormatOf(std::string_view text);
 
 std::string Where(std::string_view kind, std::size_t number);  // "line 7", "item 3"
 

@@ -160,7 +160,8 @@ TEST_F(ImportTest, BrowserExportsNameSitesByTheirHostsAndKeepOddCharacters) {
 
 TEST_F(ImportTest, AFileThatIsNotWhollyReadableImportsNothingAndSaysWhere) {
     EXPECT_EQ(ParseError(ImportFormat::ChromeCsv, Slurp("firefox.csv")),
-              "line 1: this is not a Chrome passwords CSV export: it has no column name");
+              "line 1: this is not a Chrome passwords CSV export: it has no column name; it looks "
+              "like a Firefox logins CSV export");
     EXPECT_EQ(ParseError(ImportFormat::FirefoxCsv, "url,username,password\na,b,c\nd,e\n"),
               "line 3: 2 fields where the first row names 3 columns");
     EXPECT_EQ(ParseError(ImportFormat::KeePassXcCsv, ""),
@@ -176,6 +177,21 @@ TEST_F(ImportTest, AFileThatIsNotWhollyReadableImportsNothingAndSaysWhere) {
               "\"JSON\", not \"JSON (Encrypted)\"");
     EXPECT_EQ(ParseError(ImportFormat::BitwardenJson, "[]"),
               "this is not a Bitwarden JSON export: it has no \"items\"");
+}
+
+TEST_F(ImportTest, TheFormatIsToldByTheColumnsOrTheItems) {
+    const std::pair<std::string, std::optional<ImportFormat>> files[] = {
+        {"keepassxc.csv", ImportFormat::KeePassXcCsv},
+        {"bitwarden.json", ImportFormat::BitwardenJson},
+        {"bitwarden.csv", ImportFormat::BitwardenCsv},
+        {"chrome.csv", ImportFormat::ChromeCsv},
+        {"firefox.csv", ImportFormat::FirefoxCsv}};
+    for (const auto& [name, format] : files) {
+        EXPECT_EQ(DetectImportFormat(Slurp(name)), format) << name;
+    }
+    for (const char* other : {"", "{\"format\": \"zelvant-json\"}", "a,b\n1,2\n", "\"open"}) {
+        EXPECT_EQ(DetectImportFormat(other), std::nullopt) << other;
+    }
 }
 
 TEST_F(ImportTest, ApplyReusesFoldersOfTheSamePathAndKeepsIndexes) {
