@@ -506,7 +506,7 @@ const std::vector<Command>& Commands() {
           "FILE SOURCE",
           2,
           2,
-          "Replace a data file's contents with a JSON document, or add another program's export",
+          "Replace a file's contents with JSON, or add an export's records",
           "Writes the zelvant-json document in SOURCE into FILE, replacing everything FILE held:\n"
           "its folders, records and column layout. When FILE exists its password is asked,\n"
           "checked and kept; otherwise FILE is created under a new password. SOURCE may be \"-\"\n"
