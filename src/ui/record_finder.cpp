@@ -69,6 +69,8 @@ CRecordFinder::CRecordFinder(CZelvantView& view, CFolderSequence& folders,
     });
     connect(&view_, &CZelvantView::ResultActivated, this,
             [this, parent](RecordRef ref) { OpenRecord(ref, parent); });
+    // A folder shown by any command (New Record, a drop on the tree) ends the search.
+    connect(&view_, &CZelvantView::ResultsClosed, this, &CRecordFinder::Dismiss);
 }
 
 void CRecordFinder::Focus() {

@@ -146,6 +146,7 @@ void CZelvantView::ShowFolder(FolderIndex folder) {
         results_->hide();
         list_->show();
         setFocusProxy(list_);
+        emit ResultsClosed();
     }
     source_.Show(&host_.Folders(), folder, NowLocal());
     list_->SetItems(source_.Count());

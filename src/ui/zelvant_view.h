@@ -86,6 +86,8 @@ class CZelvantView : public QWidget {
     void RecordDragRequested(int button, int selectedCount);
     // Enter or a double-click on a search result.
     void ResultActivated(zelvant::RecordRef ref);
+    // The results gave way to a folder's records, whoever asked for the folder.
+    void ResultsClosed();
 
   private:
     void DefineColumns();

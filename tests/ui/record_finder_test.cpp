@@ -121,6 +121,17 @@ class RecordFinderTest : public QObject {
         frame.Tree().SelectFolder(0);
         QVERIFY(!frame.View().ShowingResults() && box.text().isEmpty());
         QCOMPARE(SiteNames(frame), (QStringList{"Intranet", "VPN"}));
+
+        // A new record shows its folder: the search is over, the box emptied with it.
+        box.setText(QStringLiteral("wiki"));
+        SetDialogHookForTests([](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>(QStringLiteral("siteName"))->setText("Wiki 2");
+            dialog.accept();
+            return dialog.result();
+        });
+        frame.Action(cmd::kNewRecord)->trigger();
+        QVERIFY(!frame.View().ShowingResults() && box.text().isEmpty());
+        QCOMPARE(SiteNames(frame), (QStringList{"Wiki 2", "Intranet", "VPN"}));
     }
 
     // Properties and Delete act on the results while they have the focus, never on the folder.
