@@ -20,6 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     const DateTimeValue now{46000.5, 0};
 
+    // Telling the format reads the text too; whatever it says must read as that format or fail
+    // with a reason, as any import does.
+    if (const auto told = DetectImportFormat(text)) {
+        ImportBatch other;
+        std::string why;
+        fuzz::Require(ParseImport(*told, text, now, other, why) || !why.empty(),
+                      "a told format imports or says why");
+    }
+
     ImportBatch batch;
     std::string error;
     if (!ParseImport(format, text, now, batch, error)) {
