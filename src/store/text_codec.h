@@ -28,6 +28,10 @@ std::string DisplayText(std::string_view stored);
 // character has a byte there, so passwords made on older installations keep working; else UTF-8.
 std::string PasswordBytes(std::string_view typedUtf8);
 
+// The start of a typed password (UTF-8) whose bytes, as PasswordBytes forms them, are the first
+// `keyBytes` of the key; the rest of the password makes no difference to the key.
+std::string KeyedPasswordPart(std::string_view typedUtf8, std::size_t keyBytes);
+
 // Number of characters a stored text shows as.
 std::size_t CharacterCount(std::string_view stored);
 

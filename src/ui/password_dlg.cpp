@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 
 #include "settings/direct_settings.h"
+#include "store/file_cipher.h"
+#include "store/text_codec.h"
 #include "ui/icons.h"
 #include "ui/message_box.h"
 #include "ui/strength_meter.h"
@@ -184,7 +186,16 @@ CNewPasswordDlg::CNewPasswordDlg(settings::ISettingsStore& store, QWidget* paren
     strength_ = new CStrengthMeter(this);
     strength_->setObjectName(QStringLiteral("strength"));
     form->insertRow(1, QString(), strength_);
-    connect(passwordEdit_, &QLineEdit::textChanged, strength_, &CStrengthMeter::SetPassword);
+    // Only the characters that form the key make the file hard to open.
+    connect(passwordEdit_, &QLineEdit::textChanged, strength_, [this](const QString& typed) {
+        QByteArray utf8 = typed.toUtf8();
+        std::string keyed = KeyedPasswordPart(
+            std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), kAesKeySize);
+        strength_->SetPassword(
+            QString::fromUtf8(keyed.data(), static_cast<qsizetype>(keyed.size())));
+        WipeString(keyed);
+        SecureWipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(MakeButtons());

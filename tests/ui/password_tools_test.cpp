@@ -142,6 +142,12 @@ class PasswordToolsTest : public QObject {
         QCOMPARE(questions.size(), 2);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
 
+        // Only the first 16 characters make the key: a strong tail does not help.
+        CNewPasswordDlg tail(store);
+        tail.show();
+        tail.PasswordEdit()->setText(QStringLiteral("aaaaaaaaaaaaaaaaQ7#vLp2!kRm9@xW4"));
+        QCOMPARE(tail.StrengthMeter()->Current().verdict, StrengthVerdict::Weak);
+
         CNewPasswordDlg strong(store);
         strong.show();
         strong.PasswordEdit()->setText(QStringLiteral("Tide!Compass-77 harbour"));
