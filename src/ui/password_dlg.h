@@ -18,6 +18,8 @@ class QLineEdit;
 
 namespace zelvant::ui {
 
+class CStrengthMeter;
+
 // Characters each password edit accepts: a legacy file's (and the security password's), and a
 // sealed file's.
 inline constexpr int kPasswordMaxLength = 32;
@@ -92,6 +94,7 @@ class CNewPasswordDlg final : public CPasswordDlgBase {
 
     QLineEdit* PasswordEdit() const { return passwordEdit_; }
     QLineEdit* ConfirmationEdit() const { return confirmationEdit_; }
+    CStrengthMeter* StrengthMeter() const { return strength_; }
     // Both entries accepted with OK (equal byte for byte), as UTF-8.
     void TakePasswords(SecretText& password, SecretText& confirmation);
 
@@ -101,6 +104,7 @@ class CNewPasswordDlg final : public CPasswordDlgBase {
   private:
     QLineEdit* passwordEdit_ = nullptr;
     QLineEdit* confirmationEdit_ = nullptr;
+    CStrengthMeter* strength_ = nullptr;
     SecretText password_;
     SecretText confirmation_;
 };
