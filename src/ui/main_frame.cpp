@@ -46,6 +46,7 @@
 #include "ui/record_finder.h"
 #include "ui/record_props.h"
 #include "ui/report_dlg.h"
+#include "ui/results_list.h"
 
 namespace zelvant::ui {
 namespace {
@@ -162,6 +163,7 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     connect(tree_, &CFolderTree::RecordsDropped, view_, &CZelvantView::ShowFolder);
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommands(); });
     connect(&view_->List(), &controls::CReportCtrl::BeginDrag, this, [this] { UpdateCommands(); });
+    connect(&view_->Results(), &CResultsList::SelectionChanged, this, [this] { UpdateCommands(); });
 
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
@@ -261,13 +263,14 @@ void CMainFrame::CreateActions() {
     connect(Action(cmd::kEscape), &QAction::triggered, this, &CMainFrame::OnEscape);
     connect(Action(cmd::kMainWindow), &QAction::triggered, this, &CMainFrame::MainWindowCommand);
 
-    // Bound to the record list alone: Ctrl+C anywhere else keeps copying the selection.
+    // Bound to the record lists alone: Ctrl+C anywhere else keeps copying the selection.
     for (const auto& [id, field] : {std::pair{cmd::kCopyPassword, RecordField::Password},
                                     std::pair{cmd::kCopyUserName, RecordField::UserName}}) {
         QAction* action = MakeAction(id, this);
         actions_[id] = action;
         action->setShortcutContext(Qt::WidgetShortcut);
         view_->List().addAction(action);
+        view_->Results().addAction(action);
         connect(action, &QAction::triggered, this,
                 [this, copied = field] { CopyRecordField(copied); });
     }
@@ -726,8 +729,12 @@ void CMainFrame::ResumePendingEdit() {
 }
 
 void CMainFrame::CopyRecordField(RecordField field) {
-    const CFolder* folder = folders_.FolderAt(view_->FolderOnShow());
-    const CRecord* record = folder != nullptr ? folder->RecordAt(view_->CurrentRecord()) : nullptr;
+    // From the search results when they have the keyboard, else from the folder's list.
+    const RecordRef ref = finder_->OwnsRecordCommands()
+                              ? view_->Results().CurrentRef()
+                              : RecordRef{view_->FolderOnShow(), view_->CurrentRecord()};
+    const CFolder* folder = folders_.FolderAt(ref.folder);
+    const CRecord* record = folder != nullptr ? folder->RecordAt(ref.record) : nullptr;
     if (record == nullptr) {
         return;
     }

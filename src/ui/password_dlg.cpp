@@ -111,6 +111,7 @@ QLabel* CPasswordDlgBase::MakeProtectionLabel() {
 }
 
 void CPasswordDlgBase::SetProtection(FileForm form, bool newPassword) {
+    form_ = form;
     const int most = form == FileForm::Sealed ? kSealedPasswordMaxLength : kPasswordMaxLength;
     for (QLineEdit* edit : edits_) {
         edit->setMaxLength(most);
@@ -222,11 +223,13 @@ CNewPasswordDlg::CNewPasswordDlg(settings::ISettingsStore& store, QWidget* paren
     strength_ = new CStrengthMeter(this);
     strength_->setObjectName(QStringLiteral("strength"));
     form->insertRow(1, QString(), strength_);
-    // Only the characters that form the key make the file hard to open.
+    // Only the characters that form the key make the file hard to open: all of them in a sealed
+    // file, the first 16 bytes in a legacy one.
     connect(passwordEdit_, &QLineEdit::textChanged, strength_, [this](const QString& typed) {
         QByteArray utf8 = typed.toUtf8();
-        std::string keyed = KeyedPasswordPart(
-            std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), kAesKeySize);
+        const std::string_view whole(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        std::string keyed =
+            Form() == FileForm::Sealed ? std::string(whole) : KeyedPasswordPart(whole, kAesKeySize);
         strength_->SetPassword(
             QString::fromUtf8(keyed.data(), static_cast<qsizetype>(keyed.size())));
         WipeString(keyed);

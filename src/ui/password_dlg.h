@@ -41,6 +41,7 @@ class CPasswordDlgBase : public QDialog {
     // form allows. Without it the dialog shows no protection and takes kPasswordMaxLength.
     void SetProtection(FileForm form, bool newPassword);
     QLabel* ProtectionLabel() const { return protection_; }
+    FileForm Form() const { return form_; }
 
   protected:
     CPasswordDlgBase(settings::ISettingsStore& store, QWidget* parent);
@@ -64,6 +65,7 @@ class CPasswordDlgBase : public QDialog {
     settings::ISettingsStore& store_;
     std::vector<QLineEdit*> edits_;
     QLabel* protection_ = nullptr;
+    FileForm form_ = FileForm::Legacy;
 };
 
 // The password of an existing file; the caller sets the caption.

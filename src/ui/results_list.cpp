@@ -84,4 +84,10 @@ void CResultsList::keyPressEvent(QKeyEvent* event) {
     CReportCtrl::keyPressEvent(event);
 }
 
+void CResultsList::selectionChanged(const QItemSelection& selected,
+                                    const QItemSelection& deselected) {
+    CReportCtrl::selectionChanged(selected, deselected);
+    emit SelectionChanged();
+}
+
 }  // namespace zelvant::ui

@@ -33,9 +33,13 @@ class CResultsList : public controls::CReportCtrl {
   signals:
     // Enter or a double-click on a record.
     void RecordActivated(zelvant::RecordRef ref);
+    // The selection changed, and with it what the record commands act on.
+    void SelectionChanged();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
 
   private:
     CRecordListSource source_;

@@ -147,6 +147,12 @@ class PasswordToolsTest : public QObject {
         tail.show();
         tail.PasswordEdit()->setText(QStringLiteral("aaaaaaaaaaaaaaaaQ7#vLp2!kRm9@xW4"));
         QCOMPARE(tail.StrengthMeter()->Current().verdict, StrengthVerdict::Weak);
+        // A sealed file's key is made of every character.
+        CNewPasswordDlg sealedTail(store);
+        sealedTail.SetProtection(FileForm::Sealed, true);
+        sealedTail.show();
+        sealedTail.PasswordEdit()->setText(QStringLiteral("aaaaaaaaaaaaaaaaQ7#vLp2!kRm9@xW4"));
+        QVERIFY(sealedTail.StrengthMeter()->Current().verdict != StrengthVerdict::Weak);
 
         CNewPasswordDlg strong(store);
         strong.show();
