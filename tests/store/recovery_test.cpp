@@ -65,15 +65,6 @@ TEST_F(RecoveryTest, WithoutAKeyNothingIsWritten) {
     EXPECT_EQ(prompt_.newAsked, 0);
 }
 
-TEST_F(RecoveryTest, AFailedWriteIsReported) {
-    OpenBank();
-    AddFolder("Cards");
-    fs::create_directory(PathOf("bank.recovery.zvd"));  // nothing can be renamed over it
-    EXPECT_EQ(doc_.SaveRecovery(), RecoveryResult::Failed);
-    EXPECT_TRUE(doc_.IsModified());
-    EXPECT_TRUE(fs::is_directory(PathOf("bank.recovery.zvd")));
-}
-
 TEST_F(RecoveryTest, TheNextOpenRestoresOrDiscardsIt) {
     OpenBank();
     AddFolder("Cards");

@@ -1,46 +1,23 @@
-// Ways out of the program: a signal or an unattended session end keeps unsaved edits in a recovery
-// file that the next open offers; edits that cannot be kept are told at the next start; the tray's
+// Ways out of the program: a signal keeps unsaved edits in a recovery file that the next open
+// offers; edits that cannot be kept are told at the next start; the tray's
 // Exit and a message box closed while the window is hidden go through the save question; and a
 // start with the single-instance option off still registers.
 
-#include <QDialogButtonBox>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <functional>
 
+#include "frame_test_support.h"
 #include "settings/desktop/single_instance.h"
 #include "settings/settings_store.h"
-#include "store/data_file.h"
 #include "ui/file_questions.h"
-#include "ui/main_frame.h"
-#include "ui/message_box.h"
 #include "ui/zelvant_app.h"
 
 using namespace zelvant;
 using namespace zelvant::ui;
+using namespace zelvant::testing;
 
 namespace {
-
-const QString kSample = QStringLiteral(ZELVANT_SAMPLES "/sample-v101.zvd");
-const QString kPassword = QStringLiteral("correct horse");
-
-QStringList FolderNames(CMainFrame& frame) {
-    QStringList names;
-    for (int i = 0; i < frame.Folders().Count(); ++i) {
-        names << QString::fromStdString(frame.Folders().FolderAt(i)->Name());
-    }
-    return names;
-}
-
-void AddFolder(CMainFrame& frame, const std::string& name) {
-    CFolder* folder = frame.Folders().AppendFolder();
-    folder->SetName(name);
-    folder->SetParent(kTopLevel);
-    frame.FoldersChanged();
-}
 
 QAction* TrayExit(CMainFrame& frame) {
     for (QAction* action : frame.Tray()->Menu()->actions()) {
@@ -51,57 +28,27 @@ QAction* TrayExit(CMainFrame& frame) {
     return nullptr;
 }
 
+QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 }  // namespace
 
 class FrameExitTest : public QObject {
     Q_OBJECT
 
     std::optional<QTemporaryDir> dir_;
-    QStringList asked_;
-    QStringList told_;
-    std::function<int(QMessageBox&)> question_;
+    std::optional<ScriptedDialogs> dialogs_;
 
-    QString CopySample() {
-        const QString path = dir_->filePath(QStringLiteral("bank.zvd"));
-        QFile::remove(path);
-        if (!QFile::copy(kSample, path)) {
-            return {};
-        }
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        return path;
-    }
-
-    static QByteArray Bytes(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QString CopySample() { return testing::CopySample(dir_->filePath(QStringLiteral("bank.zvd"))); }
 
   private slots:
     void init() {
         QVERIFY(dir_.emplace().isValid());
-        asked_.clear();
-        told_.clear();
-        question_ = [](QMessageBox&) { return int(QMessageBox::Cancel); };
-        SetMessageBoxHookForTests(
-            [this](const QString& text, QMessageBox::Icon) { told_ << text; });
-        SetDialogHookForTests([this](QDialog& dialog) {
-            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
-                asked_ << box->text();
-                return question_(*box);
-            }
-            for (auto* edit : dialog.findChildren<QLineEdit*>()) {
-                edit->setText(kPassword);
-            }
-            dialog.show();
-            dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-            return dialog.result();
-        });
+        dialogs_.emplace();
     }
-
-    void cleanup() {
-        SetMessageBoxHookForTests({});
-        SetDialogHookForTests({});
-    }
+    void cleanup() { dialogs_.reset(); }
 
     void aSignalKeepsEditsInARecoveryFileThatTheNextOpenOffers() {
         const QString bank = CopySample();
@@ -114,10 +61,9 @@ class FrameExitTest : public QObject {
             frame.SetEndProgram([&ended] { ++ended; });
             QVERIFY(frame.OpenDocument(bank));
             AddFolder(frame, "Unsaved");
-            store.ClearWrites();
             frame.Terminate();
             QCOMPARE(ended, 1);
-            QVERIFY(asked_.isEmpty());  // nobody is asked
+            QVERIFY(dialogs_->asked.isEmpty());  // nobody is asked
             QCOMPARE(Bytes(bank), before);
             QVERIFY(QFile::exists(recovery));
             QVERIFY(store.Find(settings::kSettingsSection, "TrayIcon") != nullptr);  // settings
@@ -126,34 +72,17 @@ class FrameExitTest : public QObject {
         settings::CMemorySettingsStore next;
         CMainFrame frame(next);
         QVERIFY(!frame.OpenDocument(bank));
-        QCOMPARE(asked_.size(), 1);
-        QVERIFY2(asked_.front().contains(QStringLiteral("bank.recovery.zvd")),
-                 qPrintable(asked_.front()));
+        QCOMPARE(dialogs_->asked.size(), 1);
+        QVERIFY2(dialogs_->asked.front().contains(QStringLiteral("bank.recovery.zvd")),
+                 qPrintable(dialogs_->asked.front()));
         QCOMPARE(frame.windowTitle(), QStringLiteral("Zelvant - Untitled"));
-        question_ = [](QMessageBox&) { return int(kRestoreAnswer); };
+        dialogs_->question = [](QMessageBox&) { return int(kRestoreAnswer); };
         QVERIFY(frame.OpenDocument(bank));
         QCOMPARE(frame.windowTitle(), QStringLiteral("Zelvant - bank.zvd"));
         QVERIFY(FolderNames(frame).contains(QStringLiteral("Unsaved")));
         QVERIFY(frame.Document().IsModified());
         QVERIFY(!QFile::exists(recovery));
         QCOMPARE(Bytes(bank), before);
-    }
-
-    // An unattended session end writes the recovery file; one that lets us ask, asks.
-    void theSessionEndAsksWhenItMay() {
-        const QString bank = CopySample();
-        settings::CMemorySettingsStore store;
-        CMainFrame frame(store);
-        QVERIFY(frame.OpenDocument(bank));
-        AddFolder(frame, "Unsaved");
-        QVERIFY(!frame.SessionEnding(true));  // Cancel: the session is asked to stay
-        QCOMPARE(asked_, QStringList{"Save changes to bank.zvd?"});
-        QVERIFY(frame.SessionEnding(false));
-        QCOMPARE(asked_.size(), 1);
-        QVERIFY(QFile::exists(dir_->filePath(QStringLiteral("bank.recovery.zvd"))));
-        // The close the session ends with asks nothing more.
-        QVERIFY(frame.close());
-        QCOMPARE(asked_.size(), 1);
     }
 
     // Without a remembered password nothing is written; the next start says what was lost.
@@ -170,11 +99,11 @@ class FrameExitTest : public QObject {
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"bank.zvd"});
         CMainFrame frame(store);
         frame.TellOfLostEdits();
-        QCOMPARE(told_.size(), 1);
-        QVERIFY2(told_.front().contains(QStringLiteral("bank.zvd had unsaved changes")),
-                 qPrintable(told_.front()));
+        QCOMPARE(dialogs_->told.size(), 1);
+        QVERIFY2(dialogs_->told.front().contains(QStringLiteral("bank.zvd had unsaved changes")),
+                 qPrintable(dialogs_->told.front()));
         frame.TellOfLostEdits();
-        QCOMPARE(told_.size(), 1);  // once
+        QCOMPARE(dialogs_->told.size(), 1);  // once
     }
 
     // With the window in the tray, closing a message box must not end the program behind the
@@ -186,7 +115,7 @@ class FrameExitTest : public QObject {
         QVERIFY(app.InitInstance({}));
         CMainFrame& frame = *app.MainFrame();
         AddFolder(frame, "Unsaved");
-        question_ = [](QMessageBox&) { return int(QMessageBox::Discard); };
+        dialogs_->question = [](QMessageBox&) { return int(QMessageBox::Discard); };
 
         QStringList steps;
         QTimer::singleShot(0, &frame, [&] {
@@ -208,7 +137,7 @@ class FrameExitTest : public QObject {
         });
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(steps, QStringList{"still running"});
-        QCOMPARE(asked_, QStringList{"Save changes to Untitled?"});
+        QCOMPARE(dialogs_->asked, QStringList{"Save changes to Untitled?"});
         app.ExitInstance();
     }
 
