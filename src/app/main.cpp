@@ -1,6 +1,7 @@
 // The desktop program.
 
 #include <QApplication>
+#include <QSessionManager>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "settings/desktop/idle_guard.h"
 #include "settings/desktop/idle_sources.h"
 #include "settings/desktop/session_lock.h"
+#include "settings/desktop/signal_watcher.h"
 #include "settings/desktop/single_instance.h"
 #include "settings/desktop/splash.h"
 #include "settings/qsettings_store.h"
@@ -58,9 +60,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<zelvant::desktop::CSplash> splash;
 
     zelvant::ui::StartupHooks hooks;
-    // A second start hands over to a running first instance, unless that one cannot be reached.
-    hooks.checkSingleInstance = [&instance] {
-        if (instance.TryBecomeFirst()) {
+    // Every start registers when it is the first; with the option on, a later one hands over to
+    // the first, unless that one cannot be reached.
+    hooks.checkSingleInstance = [&instance](bool handOver, const QString& file) {
+        if (instance.TryBecomeFirst(handOver, file) || !handOver) {
             return true;
         }
         if (!instance.FolderProblem().isEmpty()) {
@@ -106,6 +109,31 @@ int main(int argc, char** argv) {
     // Brought forward by a second start in the state it is in: a locked window asks first.
     QObject::connect(&instance, &zelvant::desktop::CSingleInstance::RaiseRequested,
                      zelvant.MainFrame(), &zelvant::ui::CMainFrame::BringForward);
+    QObject::connect(&instance, &zelvant::desktop::CSingleInstance::OpenRequested,
+                     zelvant.MainFrame(), &zelvant::ui::CMainFrame::OpenFromOutside,
+                     Qt::QueuedConnection);
+    // The other ways out, through the same shutdown path as closing the window.
+    zelvant::desktop::CSignalWatcher termination;
+    QObject::connect(&termination, &zelvant::desktop::CSignalWatcher::TerminationRequested,
+                     zelvant.MainFrame(), [&zelvant, &store] {
+                         zelvant.MainFrame()->Terminate();
+                         store.Sync();
+                     });
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, zelvant.MainFrame(),
+        [&zelvant, &store](QSessionManager& manager) {
+            zelvant::ui::CMainFrame& frame = *zelvant.MainFrame();
+            // Asked for only when there is something to ask; it may wait for the session.
+            const bool ask = frame.Document().IsModified() && manager.allowsInteraction();
+            if (!frame.SessionEnding(ask)) {
+                manager.cancel();
+            }
+            if (ask) {
+                manager.release();
+            }
+            store.Sync();
+        },
+        Qt::DirectConnection);
     zelvant::desktop::CSessionLockWatcher sessionLock(QDBusConnection::sessionBus(),
                                                       QDBusConnection::systemBus());
     QObject::connect(&sessionLock, &zelvant::desktop::CSessionLockWatcher::Away,

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "store/data_file.h"
 #include "store/text_codec.h"
@@ -95,6 +96,25 @@ std::string FilePasswordCaption(const std::string& path) {
     return std::string(kFilePasswordCaption) + FileNameOf(path);
 }
 
+std::string RecoveryPathFor(const std::string& path) {
+    fs::path p(path);
+    const fs::path extension = p.extension();
+    p.replace_extension(".recovery");
+    return p.string() + extension.string();
+}
+
+std::optional<RecoveryFile> FindRecovery(const std::string& path) {
+    RecoveryFile found{RecoveryPathFor(path)};
+    const FileStamp kept = StampOf(found.path);
+    if (!kept.present) {
+        return std::nullopt;
+    }
+    const FileStamp file = StampOf(path);
+    found.newerThanFile = !file.present || std::pair(kept.mtimeSec, kept.mtimeNsec) >=
+                                               std::pair(file.mtimeSec, file.mtimeNsec);
+    return found;
+}
+
 std::string BackupPathFor(const std::string& path) {
     fs::path p(path);
     p.replace_extension(".zvb");
@@ -172,11 +192,13 @@ bool CZelvantDoc::OnOpenDocument(const std::string& path) {
         if (refreshList_) {
             refreshList_();
         }
+        RefreshTip();
         return false;
     }
     path_ = path;
     title_ = FileNameOf(path);
     stamp_ = StampOf(path);
+    RefreshTip();
     return true;
 }
 
@@ -340,6 +362,7 @@ void CZelvantDoc::OnCloseDocument() {
         ClearSequence();
     }
     Reset();
+    RefreshTip();
 }
 
 bool CZelvantDoc::ChangedOnDisk() const {
@@ -347,6 +370,38 @@ bool CZelvantDoc::ChangedOnDisk() const {
         return false;
     }
     return StampOf(path_) != stamp_;
+}
+
+RecoveryResult CZelvantDoc::SaveRecovery() {
+    if (path_.empty() || settings_.rememberPass == 0 || folders_.RememberedKey().Empty()) {
+        return RecoveryResult::NoKey;
+    }
+    // Not a version of the user's file: no backup is taken for it.
+    const DocSettings kept = settings_;
+    settings_.alwaysBackup = 0;
+    const bool saved = SaveWithPassword(RecoveryPathFor(path_), false);
+    settings_ = kept;
+    return saved ? RecoveryResult::Written : RecoveryResult::Failed;
+}
+
+bool CZelvantDoc::OpenRecovery(const std::string& path) {
+    const std::string recovery = RecoveryPathFor(path);
+    if (!OnOpenDocument(recovery)) {
+        return false;  // kept, to be offered again
+    }
+    path_ = path;
+    title_ = FileNameOf(path);
+    stamp_ = StampOf(path);
+    SetModifiedFlag(true);
+    DiscardRecovery(path);
+    RefreshTip();
+    return true;
+}
+
+bool CZelvantDoc::DiscardRecovery(const std::string& path) {
+    std::error_code ec;
+    fs::remove(RecoveryPathFor(path), ec);
+    return !ec;
 }
 
 }  // namespace zelvant

@@ -70,6 +70,16 @@ struct FileStamp {
 };
 FileStamp StampOf(const std::string& path);
 
+// Unsaved edits kept beside the data file when the program had to end with nobody to ask:
+// "bank.zvd" keeps them in "bank.recovery.zvd", a data file of the same form and key.
+std::string RecoveryPathFor(const std::string& path);
+struct RecoveryFile {
+    std::string path;
+    bool newerThanFile = true;  // false: the data file was written after it
+};
+std::optional<RecoveryFile> FindRecovery(const std::string& path);
+enum class RecoveryResult { Written, NoKey, Failed };
+
 class CZelvantDoc {
   public:
     CZelvantDoc(CFolderSequence& folders, IPasswordPrompt& prompt, IMessageSink& messages,
@@ -118,10 +128,24 @@ class CZelvantDoc {
     // The file at the path is no longer the one last opened or saved.
     bool ChangedOnDisk() const;
 
+    // Writes the unsaved document to RecoveryPathFor(PathName()) as a save with the remembered
+    // key would, never asking for a password. NoKey, with nothing written, when the document
+    // has no file or no key is remembered. Failures are told through the message sink.
+    RecoveryResult SaveRecovery();
+    // Opens the recovery file left beside `path` in its place: on success the document is
+    // `path`'s, holding the recovered edits unsaved, and the recovery file is gone.
+    bool OpenRecovery(const std::string& path);
+    bool DiscardRecovery(const std::string& path);
+
     const std::string& PathName() const { return path_; }
     const std::string& Title() const { return title_; }
     bool IsModified() const { return modified_; }
-    void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+    void SetModifiedFlag(bool modified = true) {
+        modified_ = modified;
+        edits_ += modified ? 1 : 0;
+    }
+    // Grows with every edit: tells whether the document was changed since a given moment.
+    std::uint64_t EditCount() const { return edits_; }
     const std::string& ColumnLayout() const { return columnLayout_; }
     void SetColumnLayout(std::string layout) { columnLayout_ = std::move(layout); }
     const std::string& BackupPath() const { return backupPath_; }
@@ -153,6 +177,7 @@ class CZelvantDoc {
     std::string path_;
     std::string title_{kUntitled};
     bool modified_ = false;
+    std::uint64_t edits_ = 0;
     std::string columnLayout_;
     std::string backupPath_;
     std::string savePath_;

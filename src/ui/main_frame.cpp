@@ -35,6 +35,8 @@
 #include "ui/clipboard.h"
 #include "ui/commands.h"
 #include "ui/expiry_bar.h"
+#include "ui/file_questions.h"
+#include "ui/file_watch.h"
 #include "ui/icons.h"
 #include "ui/import_dlg.h"
 #include "ui/lock_coordinator.h"
@@ -164,6 +166,10 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommands(); });
     connect(&view_->List(), &controls::CReportCtrl::BeginDrag, this, [this] { UpdateCommands(); });
     connect(&view_->Results(), &CResultsList::SelectionChanged, this, [this] { UpdateCommands(); });
+
+    fileWatch_ = new CDataFileWatch([this] { return doc_->ChangedOnDisk(); }, this);
+    connect(fileWatch_, &CDataFileWatch::ChangedOnDisk, this, &CMainFrame::OnDiskChange);
+    setAcceptDrops(true);
 
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
@@ -397,6 +403,13 @@ void CMainFrame::OnTimer() {
         }
     }
     secretTimer_->Tick();
+    // Whatever had to wait for a dialog to close or the window to come back.
+    if (diskChangePending_) {
+        OnDiskChange();
+    }
+    if (!pendingOpen_.isEmpty()) {
+        OpenFromOutside(std::exchange(pendingOpen_, QString()));
+    }
     if (services_.everySecond) {
         services_.everySecond();
     }
@@ -443,6 +456,7 @@ void CMainFrame::InitialUpdate() {
     tree_->setFocus();
     RefreshPopup(false);
     UpdateCommands();
+    fileWatch_->Watch(FromLocalPath(doc_->PathName()));
 }
 
 void CMainFrame::FoldersChanged() {
@@ -972,7 +986,12 @@ bool CMainFrame::NewDocument() {
 
 bool CMainFrame::OpenDocument(const QString& path) {
     doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
-    const bool opened = doc_->OnOpenDocument(LocalPath(path));
+    const Recovery recovery = OfferRecovery(path);
+    if (recovery == Recovery::Cancelled) {
+        return false;
+    }
+    const bool opened = recovery == Recovery::NotOffered ? doc_->OnOpenDocument(LocalPath(path))
+                                                         : recovery == Recovery::Restored;
     if (opened) {
         AddRecentFile(QFileInfo(path).absoluteFilePath());
     } else if (!QFileInfo::exists(path)) {
@@ -994,6 +1013,8 @@ void CMainFrame::AutoLoad() {
 QString CMainFrame::AskSavePath() {
     QFileDialog dialog(this, tr("Save As..."));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the extension before it asks about replacing a file of that name.
+    dialog.setDefaultSuffix(QStringLiteral("zvd"));
     dialog.setNameFilter(tr(kFileFilter));
     dialog.setDirectory(QString::fromStdString(settings_.currentDir));
     if (!doc_->PathName().empty()) {
@@ -1003,8 +1024,12 @@ QString CMainFrame::AskSavePath() {
         return {};
     }
     QString path = dialog.selectedFiles().front();
+    // A dialog that did not add it did not ask about the name with it either.
     if (QFileInfo(path).suffix().isEmpty()) {
         path += QStringLiteral(".zvd");
+        if (QFileInfo::exists(path) && !AskReplaceFile(this, path)) {
+            return {};
+        }
     }
     RememberDirectory(path);
     return path;
@@ -1016,6 +1041,7 @@ bool CMainFrame::SaveTo(const std::string& path, bool asNew) {
     if (saved) {
         AddRecentFile(QFileInfo(FromLocalPath(path)).absoluteFilePath());
         UpdateTitle();
+        fileWatch_->Watch(FromLocalPath(path));
     }
     UpdateCommands();
     return saved;
@@ -1024,6 +1050,18 @@ bool CMainFrame::SaveTo(const std::string& path, bool asNew) {
 bool CMainFrame::SaveDocument() {
     if (doc_->PathName().empty()) {
         return SaveDocumentAs();
+    }
+    // Never over another program's version of the file without asking.
+    if (doc_->ChangedOnDisk()) {
+        const bool removed = !StampOf(doc_->PathName()).present;
+        switch (AskSaveOverChange(this, DocumentTitle(), removed)) {
+            case kOverwriteAnswer:
+                break;
+            case kSaveElsewhereAnswer:
+                return SaveDocumentAs();
+            default:
+                return false;
+        }
     }
     return SaveTo(doc_->PathName(), false);
 }
@@ -1129,31 +1167,6 @@ void CMainFrame::ForgetRecentFilesIfAsked() {
     }
 }
 
-void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!AskToSaveModified()) {
-        event->ignore();
-        return;
-    }
-    if (doc_->PathName().empty()) {
-        view_->List().WriteColumnLayout(store_, settings::kSettingsSection, "ReportCtrl");
-    }
-    SaveWindowState();
-    settings::SaveSettings(store_, settings_);
-    timer_.stop();
-    // Qt hands what the program owns on the clipboard to a clipboard manager at exit.
-    secretTimer_->ClearIfPending();
-    popup_->hide();
-    if (guard_ != nullptr) {
-        guard_->ClearClipAtExit();
-    } else if (settings_.clearClip != 0) {
-        ClearOurClipboardText();
-    }
-    // Nothing of the document outlives the window.
-    doc_->OnCloseDocument();
-    view_->ShowFolder(kTopLevel);
-    event->accept();
-}
-
 void CMainFrame::ImportExport() {
     const ImportOutcome outcome =
         RunImportDialog(this, folders_, QString::fromStdString(settings_.currentDir));
@@ -1175,5 +1188,4 @@ void CMainFrame::CheckExpiry() {
     const ExpiryScan scan = ScanExpiry(folders_, NowLocal(), days);
     expiryBar_->Report(scan.expired, scan.expiring, days);
 }
-
 }  // namespace zelvant::ui

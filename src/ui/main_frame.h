@@ -20,6 +20,7 @@
 #include "store/zelvant_doc.h"
 #include "ui/folder_tree.h"
 #include "ui/record_props.h"
+#include "ui/shutdown.h"
 #include "ui/zelvant_view.h"
 
 class QAction;
@@ -40,6 +41,7 @@ class CProtectionBar;
 class CProtectionLabel;
 class CExpiryBar;
 class CRecordFinder;
+class CDataFileWatch;
 
 inline constexpr int kClockPaneWidth = 275;
 
@@ -51,7 +53,7 @@ struct FrameServices {
     std::function<void()> everySecond;
 };
 
-class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
+class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, private IShutdownHost {
     Q_OBJECT
   public:
     explicit CMainFrame(settings::ISettingsStore& store, QWidget* parent = nullptr);
@@ -74,6 +76,19 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void SetSealing(SealingServices sealing);
     CProtectionBar& ProtectionBar() { return *protectionBar_; }
     CProtectionLabel& ProtectionLabel() { return *protectionLabel_; }
+    // A file dropped on the window or handed over by a later start: opened after the save
+    // question, once no dialog is up and the window is not locked.
+    void OpenFromOutside(const QString& path);
+
+    // Ways out besides closing the window, each through the one shutdown path (ui/shutdown.h).
+    // The desktop session ends: false when the user chose to stay.
+    bool SessionEnding(bool userCanBeAsked);
+    // A termination signal: unsaved edits go to the recovery file, then the program ends.
+    void Terminate();
+    // Ends the program once the shutdown path has run; unset, closing only closes the window.
+    void SetEndProgram(std::function<void()> end) { endProgram_ = std::move(end); }
+    // Edits an earlier run had to give up are told once, at the next start.
+    void TellOfLostEdits();
 
     CZelvantDoc& Document() { return *doc_; }
     CFolderTree& Tree() { return *tree_; }
@@ -152,6 +167,9 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -190,6 +208,20 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void CheckRestore();
     void Unlocked();
     void RestoreWindowState();
+    // Recovery file and changed-on-disk handling (main_frame_files.cpp).
+    enum class Recovery { NotOffered, Restored, Failed, Cancelled };
+    Recovery OfferRecovery(const QString& path);
+    bool AskingIsPossible() const;
+    void OnDiskChange();
+    // IShutdownHost (main_frame_exit.cpp).
+    bool DocumentModified() const override;
+    std::uint64_t DocumentEdits() const override;
+    bool AskToSave() override;
+    RecoveryResult WriteRecovery() override;
+    void NoteLostEdits(RecoveryResult why) override;
+    void WriteSettings() override;
+    void ClearClipboard() override;
+    void EndProgram();
 
     settings::ISettingsStore& store_;
     settings::AppSettings settings_;
@@ -230,6 +262,11 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     std::map<int, QAction*> actions_;
     QStringList recent_;
     bool closing_ = false;
+    CShutdown shutdown_;
+    std::function<void()> endProgram_;
+    CDataFileWatch* fileWatch_ = nullptr;
+    bool diskChangePending_ = false;
+    QString pendingOpen_;
 };
 
 }  // namespace zelvant::ui

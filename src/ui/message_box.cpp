@@ -70,6 +70,10 @@ void SetDialogHookForTests(DialogHook hook) {
 CQtMessageSink::CQtMessageSink(QWidget* parent) : parent_(parent) {}
 
 void CQtMessageSink::ShowMessage(const Message& message) {
+    if (unattended_) {
+        qWarning("Zelvant: %s", message.text.c_str());
+        return;
+    }
     ShowMessageBox(parent_.data(), QString::fromStdString(message.text), ToQtIcon(message.icon),
                    QString::fromStdString(message.caption));
 }

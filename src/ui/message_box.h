@@ -45,9 +45,13 @@ class CQtMessageSink final : public IMessageSink {
   public:
     explicit CQtMessageSink(QWidget* parent = nullptr);
     void ShowMessage(const Message& message) override;
+    // While nobody is there to answer a box (the program is being ended), messages go to the
+    // log instead.
+    void SetUnattended(bool unattended) { unattended_ = unattended; }
 
   private:
     QPointer<QWidget> parent_;
+    bool unattended_ = false;
 };
 
 }  // namespace zelvant::ui

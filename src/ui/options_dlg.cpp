@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <climits>
 
+#include "settings/desktop/autostart.h"
 #include "settings/security_password.h"
 #include "store/secure.h"
 
@@ -259,7 +260,7 @@ CTreeOptionsCtrl* COptionsDlg::CreatePage(int page) {
 void COptionsDlg::BuildGeneral(CTreeOptionsCtrl& tree) {
     QTreeWidgetItem* startup = tree.InsertGroup(QStringLiteral("Startup"), kGroupImage);
     items_.loadOnStartup =
-        tree.InsertCheckBox(QStringLiteral("Load on Windows start-up"), startup, false);
+        tree.InsertCheckBox(QString::fromLatin1(desktop::kStartAtLogonCaption), startup, false);
     items_.startMini = tree.InsertCheckBox(QStringLiteral("Start minimized"), startup, false);
     items_.splash =
         tree.InsertCheckBox(QStringLiteral("Display splash screen on start-up"), startup, false);

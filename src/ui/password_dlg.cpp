@@ -3,12 +3,15 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "settings/direct_settings.h"
 #include "store/file_cipher.h"
@@ -127,6 +130,7 @@ QWidget* CPasswordDlgBase::MakeButtons() {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    buttons_ = buttons;
     return buttons;
 }
 
@@ -149,9 +153,33 @@ void CPasswordDlgBase::done(int result) {
 
 void CPasswordDlgBase::setVisible(bool visible) {
     if (visible && !isVisible()) {
+        FitCaption();
         PlaceOnOpen();
     }
     QDialog::setVisible(visible);
+}
+
+void CPasswordDlgBase::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowTitleChange) {
+        FitCaption();
+    }
+}
+
+void CPasswordDlgBase::FitCaption() {
+    if (buttons_ == nullptr) {
+        return;
+    }
+    // The title bar's own font, with room for its icon and buttons.
+    const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+    int width = title.horizontalAdvance(windowTitle()) + 6 * title.height();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    }
+    if (const QLayout* outer = layout()) {
+        width -= outer->contentsMargins().left() + outer->contentsMargins().right();
+    }
+    buttons_->setMinimumWidth(std::max(width, 0));
 }
 
 void CPasswordDlgBase::PlaceOnOpen() {

@@ -58,14 +58,18 @@ class CPasswordDlgBase : public QDialog {
     void Finish();
     // The typed texts leave the edits whichever way the dialog closes.
     void done(int result) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void PlaceOnOpen();
+    // Wide enough for the caption ("File Password:" and a file name) not to be cut short.
+    void FitCaption();
 
     settings::ISettingsStore& store_;
     std::vector<QLineEdit*> edits_;
     QLabel* protection_ = nullptr;
     FileForm form_ = FileForm::Legacy;
+    QWidget* buttons_ = nullptr;
 };
 
 // The password of an existing file; the caller sets the caption.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include "settings/direct_settings.h"
@@ -29,9 +30,19 @@ CZelvantApp::~CZelvantApp() = default;
 bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks) {
     hooks_ = std::move(hooks);
     settings::CDirectSettings direct(store_);
-    if (direct.SingleInstance() && hooks_.checkSingleInstance && !hooks_.checkSingleInstance()) {
+    QString file;
+    for (const QString& argument : arguments) {
+        if (!argument.startsWith(QLatin1Char('-'))) {
+            file = QFileInfo(argument).absoluteFilePath();
+            break;
+        }
+    }
+    // Always registered, so that a later start that hands over finds this one.
+    if (hooks_.checkSingleInstance && !hooks_.checkSingleInstance(direct.SingleInstance(), file)) {
         return false;
     }
+    // Every way out goes through the main window's shutdown path, which ends the program.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     start_ = QDateTime::currentDateTimeUtc();
     dragFormat_ = DragFormatName(start_);
     const bool splash = direct.Splash() && bool(hooks_.showSplash);
@@ -40,20 +51,13 @@ bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks)
     }
 
     frame_ = std::make_unique<CMainFrame>(store_);
+    frame_->SetEndProgram([] { QCoreApplication::exit(0); });
     frame_->SetRecordDragFormat(dragFormat_);
     settings::RunVersionReset(store_, {.resetToolbarsAndShortcuts = [this] { frame_->ResetBars(); },
                                        .addDefaultUserToolsIfEmpty = {}});
     frame_->CreateTrayIcon();
     if (hooks_.frameCreated) {
         hooks_.frameCreated(*frame_);
-    }
-
-    QString file;
-    for (const QString& argument : arguments) {
-        if (!argument.startsWith(QLatin1Char('-'))) {
-            file = argument;
-            break;
-        }
     }
 
     if (hooks_.startIdleTracker && !hooks_.startIdleTracker()) {
@@ -70,11 +74,14 @@ bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks)
         hooks_.hideSplash();
     }
     // The file is opened once the window is up, so its password dialog has a parent to sit on.
-    if (!file.isEmpty()) {
-        QTimer::singleShot(0, frame_.get(), [this, file] { frame_->OpenDocument(file); });
-    } else {
-        QTimer::singleShot(0, frame_.get(), [this] { frame_->AutoLoad(); });
-    }
+    QTimer::singleShot(0, frame_.get(), [this, file] {
+        frame_->TellOfLostEdits();
+        if (!file.isEmpty()) {
+            frame_->OpenDocument(file);
+        } else {
+            frame_->AutoLoad();
+        }
+    });
     return true;
 }
 

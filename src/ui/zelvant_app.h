@@ -15,8 +15,10 @@ namespace zelvant::ui {
 class CMainFrame;
 
 struct StartupHooks {
-    // False when another instance is running and has been asked to come forward.
-    std::function<bool()> checkSingleInstance;
+    // Registers this start as the running instance, or, when `handOver` (the SingleInstance
+    // option), hands over to one already running: asks it to come forward and to open `file`
+    // (absolute, or empty). False when it took the request and this start must end.
+    std::function<bool(bool handOver, const QString& file)> checkSingleInstance;
     std::function<void()> showSplash;
     std::function<void()> hideSplash;
     // False when no source of the user's idle time can be used.

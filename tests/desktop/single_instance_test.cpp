@@ -23,12 +23,13 @@ namespace {
 
 enum ChildExit { kChildFirst, kChildRaisedOther, kChildRunsOwn };
 
-// --child-instance NAME DIR HOLD_MS BUSY_MS: when first, handles no events for BUSY_MS (stuck in
-// some long job), then serves with its window shown for HOLD_MS.
+// --child-instance NAME DIR HOLD_MS BUSY_MS [HAND_OVER [FILE]]: when first, handles no events for
+// BUSY_MS (stuck in some long job), then serves with its window shown for HOLD_MS. HAND_OVER "0"
+// starts as with the single-instance option off.
 int ChildMain(const QStringList& arguments) {
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);  // each line reaches the test at once
     CSingleInstance instance(arguments.value(2), arguments.value(3));
-    if (!instance.TryBecomeFirst()) {
+    if (!instance.TryBecomeFirst(arguments.value(6) != QStringLiteral("0"), arguments.value(7))) {
         return instance.OtherRaised() ? kChildRaisedOther : kChildRunsOwn;
     }
     std::puts("first");
@@ -48,18 +49,20 @@ class SingleInstanceTest : public QObject {
     std::optional<QTemporaryDir> dir_;
     const QString name_ = QStringLiteral("zelvant-test");
 
-    std::unique_ptr<QProcess> StartChild(int holdMs = 0, int busyMs = 0) {
+    std::unique_ptr<QProcess> StartChild(int holdMs = 0, int busyMs = 0,
+                                         const QStringList& more = {}) {
         auto child = std::make_unique<QProcess>();
         child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child->start(QCoreApplication::applicationFilePath(),
-                     {QStringLiteral("--child-instance"), name_, dir_->path(),
-                      QString::number(holdMs), QString::number(busyMs)});
+                     QStringList{QStringLiteral("--child-instance"), name_, dir_->path(),
+                                 QString::number(holdMs), QString::number(busyMs)} +
+                         more);
         return child;
     }
 
     // Runs a child to its end with our event loop turning, so that we can answer it.
-    int RunChild() {
-        const auto child = StartChild();
+    int RunChild(const QStringList& more = {}) {
+        const auto child = StartChild(0, 0, more);
         QSignalSpy finished(child.get(), &QProcess::finished);
         const bool ended = finished.wait(15000) && child->exitStatus() == QProcess::NormalExit;
         return ended ? child->exitCode() : -1;
@@ -86,6 +89,31 @@ class SingleInstanceTest : public QObject {
         first.Release();
         QCOMPARE(RunChild(), kChildFirst);
         QVERIFY(first.TryBecomeFirst());
+    }
+
+    // A first start registers whatever its option says; a later one that hands over passes on
+    // the file it was started on, and one that does not runs on its own without a word.
+    void laterStartsHandOverTheirFile() {
+        CSingleInstance first(name_, dir_->path());
+        QVERIFY(first.TryBecomeFirst(false));
+        first.SetWindowShown();
+        QSignalSpy raised(&first, &CSingleInstance::RaiseRequested);
+        QSignalSpy opened(&first, &CSingleInstance::OpenRequested);
+        const QString file = dir_->filePath(QStringLiteral("my bank \u00e9t\u00e9.zvd"));
+        QCOMPARE(RunChild({QStringLiteral("1"), file}), kChildRaisedOther);
+        QCOMPARE(raised.count(), 1);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), file);
+        QCOMPARE(RunChild({QStringLiteral("0")}), kChildRunsOwn);
+        QCOMPARE(raised.count(), 1);
+
+        // Only an absolute path is taken.
+        QLocalSocket peer;
+        peer.connectToServer(first.SocketPath());
+        QVERIFY(peer.waitForConnected(2000));
+        peer.write("open " + QByteArray("bank.zvd").toBase64() + "\n");
+        QTRY_COMPARE_WITH_TIMEOUT(peer.state(), QLocalSocket::UnconnectedState, 5000);
+        QCOMPARE(raised.count() + opened.count(), 2);
     }
 
     void busyInstanceServesLaterAndAKilledOneIsTakenOver() {

@@ -194,6 +194,16 @@ class SystemTrayTest : public QObject {
             QCOMPARE(started.isMinimized(), !intoTray);
         }
     }
+
+    // On this desktop the messages speak of it, not of Windows, and name no made-up address.
+    void messagesNameNoOtherPlatformNorPlaceholder() {
+        QVERIFY(!QString::fromLatin1(kTrayWaitedMessage).contains(QStringLiteral("Windows")));
+        const QString maximum = TrayMaximumDelayMessage(QString::fromLatin1(kTraySupportEmail));
+        QVERIFY2(!maximum.contains(QLatin1Char('@')), qPrintable(maximum));
+        QVERIFY(maximum.endsWith(QStringLiteral("\nMaximum startup delay is now in use.")));
+        QVERIFY(kMaximum.endsWith(
+            QStringLiteral("please contact help@example.org for more information.")));
+    }
 };
 
 QTEST_MAIN(SystemTrayTest)

@@ -243,6 +243,24 @@ class OptionsDlgTest : public QObject {
         QCOMPARE(calls, expected);
         ApplyOptions(Sample(), OptionsEffects{});  // missing effects are skipped
     }
+
+    // On this desktop the option says what it does here.
+    void captionsSpeakOfThisPlatform() {
+        COptionsDlg dialog(Sample());
+        for (int page = 0; page < kOptionsPageCount; ++page) {
+            const auto items =
+                Page(dialog, page)
+                    ->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive);
+            for (const QTreeWidgetItem* item : items) {
+                QVERIFY2(!item->text(0).contains(QStringLiteral("Windows")),
+                         qPrintable(item->text(0)));
+            }
+        }
+        const auto startAtLogon = Page(dialog, kPageGeneral)
+                                      ->findItems(QStringLiteral("Start Zelvant when I log in"),
+                                                  Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(startAtLogon.size(), 1);
+    }
 };
 
 QTEST_MAIN(OptionsDlgTest)

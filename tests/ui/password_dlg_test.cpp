@@ -1,6 +1,7 @@
 // The file-password dialogs, the prompt the document asks through, and the message boxes.
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -196,6 +197,18 @@ class PasswordDlgTest : public QObject {
         CQtMessageSink().ShowMessage({"No such file", MessageIcon::Stop, "Error"});
         QCOMPARE(seen, (QStringList{"Zelvant|a <b>c</b>\n& d|2|plain|ok",
                                     "Error|No such file|3|plain|ok"}));
+    }
+
+    // The title bar is not cut short: "File Password:" and a 39-character file name fit.
+    void captionFitsALongFileName() {
+        CPasswordDlg dialog(store_);
+        const QString caption =
+            QStringLiteral("File Password:Family passwords and bank logins 24.zvd");
+        dialog.setWindowTitle(caption);
+        dialog.show();
+        const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+        QVERIFY2(dialog.width() >= title.horizontalAdvance(caption),
+                 qPrintable(QString::number(dialog.width())));
     }
 };
 

@@ -13,10 +13,23 @@ namespace {
 
 bool Fail(QString* error) {
     if (error != nullptr) {
-        *error = QString::fromLatin1(kAutostartPlaceMessage);
+        *error = AutostartPlaceMessage();
     }
     return false;
 }
+
+}  // namespace
+
+QString AutostartPlaceMessage() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("Not found registry Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+#else
+    return QStringLiteral("The autostart entry %1 could not be written or removed.")
+        .arg(AutostartEntryPath());
+#endif
+}
+
+namespace {
 
 QString RealPath(const QString& path) {
     const QString canonical = QFileInfo(path).canonicalFilePath();

@@ -6,10 +6,16 @@
 
 namespace zelvant::desktop {
 
-// Shown (without an icon) when the autostart place cannot be written; the wording is the one
-// users of the program have always seen.
-inline constexpr char kAutostartPlaceMessage[] =
-    "Not found registry Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// The option's caption, saying what it does on this platform.
+#ifdef Q_OS_WIN
+inline constexpr char kStartAtLogonCaption[] = "Load on Windows start-up";
+#else
+inline constexpr char kStartAtLogonCaption[] = "Start Zelvant when I log in";
+#endif
+
+// Shown (without an icon) when the autostart place cannot be written. On Windows the wording is
+// the one users of the program have always seen; elsewhere it names the entry.
+QString AutostartPlaceMessage();
 
 // $XDG_CONFIG_HOME/autostart/zelvant.desktop, with ~/.config when XDG_CONFIG_HOME is unset.
 QString AutostartEntryPath();

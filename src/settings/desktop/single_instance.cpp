@@ -25,10 +25,13 @@ namespace zelvant::desktop {
 namespace {
 
 constexpr char kRaise[] = "raise";
+// Followed by a space and the file's path in base64, as the file system spells it.
+constexpr char kOpen[] = "open";
 constexpr char kRaised[] = "ok";
 constexpr char kStarting[] = "starting";
-// Nothing we speak is longer; anything longer is not one of ours.
+// No answer is longer; no request either, with a path of up to 4096 bytes.
 constexpr qint64 kMaxLine = 32;
+constexpr qint64 kMaxRequest = 5600;
 
 bool ProcessExists(qint64 pid) {
 #ifdef Q_OS_UNIX
@@ -161,7 +164,7 @@ QString CSingleInstance::SocketPath() const {
 #endif
 }
 
-bool CSingleInstance::TryBecomeFirst() {
+bool CSingleInstance::TryBecomeFirst(bool handOver, const QString& file) {
     if (first_) {
         return true;
     }
@@ -175,8 +178,8 @@ bool CSingleInstance::TryBecomeFirst() {
         Listen();
         return true;
     }
-    if (lock_.error() == QLockFile::LockFailedError) {
-        AskFirstToRaise();
+    if (handOver && lock_.error() == QLockFile::LockFailedError) {
+        AskFirstToRaise(file);
     }
     return false;
 }
@@ -218,7 +221,7 @@ void CSingleInstance::Listen() {
     }
 }
 
-void CSingleInstance::AskFirstToRaise() {
+void CSingleInstance::AskFirstToRaise(const QString& file) {
     QLocalSocket socket;
     // The first may hold the lock but not listen yet, or be too busy to accept at once.
     const QDeadlineTimer connectDeadline(kConnectTimeoutMs);
@@ -246,7 +249,11 @@ void CSingleInstance::AskFirstToRaise() {
     // It is alive and listening: unless it says it is still starting, it will come forward,
     // even when it answers too late for us to hear.
     otherRaised_ = true;
-    socket.write(kRaise);
+    if (file.isEmpty()) {
+        socket.write(kRaise);
+    } else {
+        socket.write(QByteArray(kOpen) + ' ' + QFile::encodeName(file).toBase64());
+    }
     socket.write("\n");
     if (!socket.waitForBytesWritten(kReplyTimeoutMs)) {
         return;
@@ -283,14 +290,23 @@ void CSingleInstance::OnNewConnection() {
 
 void CSingleInstance::OnRequest(QLocalSocket* socket) {
     if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > kMaxLine) {
+        if (socket->bytesAvailable() > kMaxRequest) {
             socket->abort();
         }
         return;
     }
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-    const QByteArray line = socket->readLine(kMaxLine + 1).trimmed();
-    if (line != kRaise) {
+    const QByteArray line = socket->readLine(kMaxRequest + 1).trimmed();
+    QString file;
+    if (line.startsWith(QByteArray(kOpen) + ' ')) {
+        const auto decoded = QByteArray::fromBase64Encoding(
+            line.mid(int(sizeof kOpen)), QByteArray::AbortOnBase64DecodingErrors);
+        file = decoded ? QFile::decodeName(*decoded) : QString();
+        if (!QFileInfo(file).isAbsolute()) {
+            socket->abort();
+            return;
+        }
+    } else if (line != kRaise) {
         socket->abort();
         return;
     }
@@ -298,9 +314,20 @@ void CSingleInstance::OnRequest(QLocalSocket* socket) {
     socket->write(raise ? kRaised : kStarting);
     socket->write("\n");
     socket->disconnectFromServer();
-    if (raise) {
-        emit RaiseRequested();
+    if (!raise) {
+        return;
     }
+    // Not from inside the socket's own signal: the window may ask for a password in a nested
+    // event loop, and the socket is deleted meanwhile, under the signal that is still running.
+    QMetaObject::invokeMethod(
+        this,
+        [this, file] {
+            emit RaiseRequested();
+            if (!file.isEmpty()) {
+                emit OpenRequested(file);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void CSingleInstance::Release() {

@@ -1,7 +1,7 @@
 #pragma once
 // One running copy of the program per user: the first start holds a lock file and listens on a
 // local socket beside it; a later start finds the lock, asks the first over the socket to come
-// forward, and ends.
+// forward (and to open the file it was started on), and ends.
 //
 // Both live in a folder only this user can enter, checked before use, and each side of the
 // socket checks that the other runs as the same user: another user can neither keep the program
@@ -34,8 +34,9 @@ class CSingleInstance : public QObject {
     ~CSingleInstance() override;
 
     // True when this process is now the first instance. False when another live instance holds
-    // the lock; it has then been asked to come forward when OtherRaised() is true.
-    bool TryBecomeFirst();
+    // the lock; with `handOver` it has then been asked to come forward, and to open `file` when
+    // one is given (an absolute path), and OtherRaised() tells whether it took the request.
+    bool TryBecomeFirst(bool handOver = true, const QString& file = {});
     bool IsFirst() const { return first_; }
 
     // After a failed TryBecomeFirst(): whether the running instance took the request (it said so,
@@ -67,11 +68,13 @@ class CSingleInstance : public QObject {
   signals:
     // In the first instance: a later start asked for the main window to come forward.
     void RaiseRequested();
+    // ... and, after RaiseRequested, for this file to be opened.
+    void OpenRequested(const QString& path);
 
   private:
     bool TakeLock();
     void Listen();
-    void AskFirstToRaise();
+    void AskFirstToRaise(const QString& file);
     void OnNewConnection();
     void OnRequest(QLocalSocket* socket);
 

@@ -28,10 +28,14 @@ int LearnedTrayDelay(int waited) {
 }
 
 QString TrayMaximumDelayMessage(const QString& supportEmail) {
-    return QStringLiteral(
-               "Zelvant was unable to create the System Tray Icon and is shutting down.\n"
-               "Maximum startup delay is now in use, please contact ") +
-           supportEmail + QStringLiteral(" for more information.");
+    const QString text = QStringLiteral(
+        "Zelvant was unable to create the System Tray Icon and is shutting down.\n"
+        "Maximum startup delay is now in use");
+    if (supportEmail.isEmpty()) {
+        return text + QLatin1Char('.');
+    }
+    return text + QStringLiteral(", please contact ") + supportEmail +
+           QStringLiteral(" for more information.");
 }
 
 CTrayCreation::CTrayCreation(ITrayBackend& backend, ITrayTimer& timer,

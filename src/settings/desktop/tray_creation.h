@@ -67,18 +67,24 @@ int TrayRetryDelay(int stored);
 // maximum once that is within 2 of it.
 int LearnedTrayDelay(int waited);
 
-// Placeholder until the product has a support address of its own.
-inline constexpr char kTraySupportEmail[] = "support@zelvant.example";
+// None yet: the maximum-delay message then names nobody to contact.
+inline constexpr char kTraySupportEmail[] = "";
 
+#ifdef Q_OS_WIN
 inline constexpr char kTrayWaitedMessage[] =
     "Zelvant had to wait before Windows could create the system tray icon.";
+#else
+inline constexpr char kTrayWaitedMessage[] =
+    "Zelvant had to wait before the desktop could create the system tray icon.";
+#endif
 inline constexpr char kTrayDelayAdjustedMessage[] =
     "Zelvant was unable to create the System Tray Icon and is shutting down.\n"
     "The startup delay has been adjusted to try and avoid this happening again.";
 inline constexpr char kNoTrayStatus[] =
     "No system tray on this desktop: Zelvant minimises to the task bar.";
 
-// The failure text once the delay is at its maximum.
+// The failure text once the delay is at its maximum; without an address it asks nobody to be
+// contacted.
 QString TrayMaximumDelayMessage(const QString& supportEmail);
 
 class CTrayCreation {
