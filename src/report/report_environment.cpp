@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "store/display.h"
 #include "store/text_codec.h"
@@ -48,12 +50,16 @@ struct NameEntry {
     RecordField field = RecordField::Reserved;
 };
 
-// A report asks for names hundreds of thousands of times; one hash lookup each.
-using NameTable = std::unordered_map<std::string_view, NameEntry>;
+// The names in a fixed order, so that a name's position is the number a run resolves it to.
+struct NameTable {
+    std::vector<std::pair<std::string_view, NameEntry>> entries;
+    std::unordered_map<std::string_view, int> positions;
+};
 
-const NameTable::value_type* FindName(std::string_view name) {
-    static const auto table = [] {
-        NameTable t{
+const NameTable& Names() {
+    static const NameTable table = [] {
+        NameTable t;
+        t.entries = {
             {"nextfolder", {NameKind::NextFolder}},
             {"nextrecord", {NameKind::NextRecord}},
             {"html", {NameKind::Html}},
@@ -69,40 +75,34 @@ const NameTable::value_type* FindName(std::string_view name) {
         };
         for (const FieldInfo& info : AllFields()) {
             if (!info.reportVar.empty()) {
-                t.emplace(info.reportVar, NameEntry{NameKind::Field, info.field});
+                t.entries.emplace_back(info.reportVar, NameEntry{NameKind::Field, info.field});
             }
         }
         for (const PrintFlagInfo& flag : PrintFlagFields()) {
-            t.emplace(flag.printName, NameEntry{NameKind::Print, flag.field});
-            t.emplace(flag.titleName, NameEntry{NameKind::Title, flag.field});
+            t.entries.emplace_back(flag.printName, NameEntry{NameKind::Print, flag.field});
+            t.entries.emplace_back(flag.titleName, NameEntry{NameKind::Title, flag.field});
+        }
+        for (std::size_t i = 0; i < t.entries.size(); ++i) {
+            t.positions.emplace(t.entries[i].first, static_cast<int>(i));
         }
         return t;
     }();
-    const auto it = table.find(name);
-    return it == table.end() ? nullptr : &*it;
+    return table;
 }
 
-// Templates ask for the same few names from the same places of their text over and over: a
-// small cache keyed by where the name lives skips the hash. The text is compared as well, since
-// text compiled by `execute` may later occupy the same memory.
-const NameEntry* FindNameCached(std::string_view name) {
-    struct Slot {
-        const char* at = nullptr;
-        std::string_view name;
-        const NameEntry* entry = nullptr;
-    };
-    thread_local std::array<Slot, 64> cache;
-    Slot& slot = cache[(reinterpret_cast<std::uintptr_t>(name.data()) >> 3) % cache.size()];
-    if (slot.at == name.data() && slot.name == name) {
-        return slot.entry;
-    }
-    const auto* found = FindName(name);
-    if (found == nullptr) {
-        return nullptr;
-    }
-    // The table's own key is kept, so it stays valid whatever happens to `name`.
-    slot = {name.data(), found->first, &found->second};
-    return slot.entry;
+int FindName(std::string_view name) {
+    const NameTable& t = Names();
+    const auto it = t.positions.find(name);
+    return it == t.positions.end() ? CEnvironment::kByName : it->second;
+}
+
+// Asked for on every `env` expression: the table is found once.
+const std::vector<std::pair<std::string_view, NameEntry>>& kEntries = Names().entries;
+
+const NameEntry* EntryAt(int number) {
+    return number >= 0 && static_cast<std::size_t>(number) < kEntries.size()
+               ? &kEntries[static_cast<std::size_t>(number)].second
+               : nullptr;
 }
 
 // Bytes that HTML escaping looks at twice.
@@ -230,27 +230,35 @@ const CRecord* CReportCursor::CurrentRecord(const CFolderSequence& folders) cons
 
 CReportEnvironment::CReportEnvironment(ReportContext context) : c_(std::move(context)) {}
 
+int CReportEnvironment::Resolve(std::string_view name) {
+    return FindName(name);
+}
+
 void CReportEnvironment::Run(std::string_view name, COutputStream& out,
                              std::span<const CValue> args) {
     if (name == "output") {
         WriteText(out, "output only");
         return;
     }
+    RunResolved(FindName(name), name, out, args);
+}
+
+// Any number, kByName for a name not known.
+void CReportEnvironment::RunResolved(int number, std::string_view name, COutputStream& out,
+                                     std::span<const CValue> args) {
+    const NameEntry* entry = EntryAt(number);
     // Escaped text goes straight to the page rather than through a value of its own.
-    if (!args.empty()) {
-        if (const NameEntry* entry = FindNameCached(name);
-            entry != nullptr && entry->kind == NameKind::Html) {
-            const CValue& arg = args[0];
-            const auto write = [&out](std::string_view part) { WriteText(out, part); };
-            if (arg.IsString()) {
-                EscapeHtml(arg.StringValue(), write);
-            } else {
-                EscapeHtml(arg.ToText(), write);
-            }
-            return;
+    if (entry != nullptr && entry->kind == NameKind::Html && !args.empty()) {
+        const CValue& arg = args[0];
+        const auto write = [&out](std::string_view part) { WriteText(out, part); };
+        if (arg.IsString()) {
+            EscapeHtml(arg.StringValue(), write);
+        } else {
+            EscapeHtml(arg.ToText(), write);
         }
+        return;
     }
-    const CValue v = Value(name, out, args);
+    const CValue v = ValueResolved(number, name, out, args);
     if (v.IsString()) {
         WriteText(out, v.StringValue());
     } else {
@@ -267,10 +275,12 @@ std::string CReportEnvironment::Date(DateTimeValue value, bool withTime) const {
     return FormatReportDate(c_.dates, value, withTime);
 }
 
+// Texts of the document are handed out without a copy: nothing in a run changes the document,
+// and it outlives the run.
 CValue CReportEnvironment::RecordValue(RecordField field) const {
     const CRecord* record = c_.cursor.CurrentRecord(c_.folders);
     if (record == nullptr) {
-        return CValue::String(kNoRecord);
+        return CValue::View(kNoRecord);
     }
     switch (field) {
         case RecordField::Created:
@@ -280,14 +290,22 @@ CValue CReportEnvironment::RecordValue(RecordField field) const {
             return CValue::String(record->GetInt(RecordField::HasExpiry) == 0
                                       ? std::string()
                                       : Date(record->GetDate(field), false));
-        default:
-            return CValue::String(DisplayText(record->GetText(field)));
+        default: {
+            const std::string& stored = record->GetText(field);
+            return IsValidUtf8(stored) ? CValue::View(stored) : CValue::String(DisplayText(stored));
+        }
     }
 }
 
 CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
                                  std::span<const CValue> args) {
-    const NameEntry* entry = FindNameCached(name);
+    return ValueResolved(FindName(name), name, out, args);
+}
+
+// Any number, kByName for a name not known.
+CValue CReportEnvironment::ValueResolved(int number, std::string_view name, COutputStream& out,
+                                         std::span<const CValue> args) {
+    const NameEntry* entry = EntryAt(number);
     if (entry == nullptr) {
         WriteText(out, " " + std::string(name) + ": command unknown ");
         return CValue::Long(0);
@@ -302,10 +320,10 @@ CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
         case NameKind::Print:
             return CValue::Long(c_.flags.Prints(entry->field) ? 1 : 0);
         case NameKind::Title:
-            return CValue::String(InfoOf(entry->field).label);
+            return CValue::View(InfoOf(entry->field).label);
         case NameKind::Html:
             if (args.empty()) {
-                return CValue::String(std::string());
+                return CValue::View({});
             }
             return CValue::String(
                 HtmlEscape(args[0].IsString() ? args[0].StringValue() : args[0].ToText()));
@@ -313,7 +331,7 @@ CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
         case NameKind::FolderPath: {
             const CFolder* folder = c_.cursor.CurrentFolder(c_.folders);
             if (folder == nullptr) {
-                return CValue::String(kNoRecord);
+                return CValue::View(kNoRecord);
             }
             return CValue::String(
                 entry->kind == NameKind::FolderName
@@ -321,7 +339,7 @@ CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
                     : FolderDisplayPath(c_.folders, c_.cursor.CurrentFolderIndex()));
         }
         case NameKind::StrVal:
-            return CValue::String("a new string");
+            return CValue::View("a new string");
         case NameKind::DocTitle:
             return CValue::String(c_.documentTitle);
         case NameKind::Template:

@@ -62,6 +62,12 @@ class CReportEnvironment : public CEnvironment {
                                         std::span<const CValue> args) override;
     CValue Value(std::string_view name, COutputStream& out, std::span<const CValue> args) override;
 
+    int Resolve(std::string_view name) override;
+    void RunResolved(int number, std::string_view name, COutputStream& out,
+                     std::span<const CValue> args) override;
+    CValue ValueResolved(int number, std::string_view name, COutputStream& out,
+                         std::span<const CValue> args) override;
+
   private:
     CValue RecordValue(RecordField field) const;
     std::string Date(DateTimeValue value, bool withTime) const;

@@ -31,6 +31,8 @@ class CStringOutput : public COutputStream {
     std::string text;
 };
 
+// The arguments handed over may borrow the templates' text: keep one beyond the call with
+// CValue::Owned. A value handed back may borrow bytes that outlive the run (CValue::View).
 class CEnvironment {
   public:
     virtual ~CEnvironment() = default;
@@ -42,6 +44,20 @@ class CEnvironment {
     // An `env` expression used as a value.
     virtual CValue Value(std::string_view name, COutputStream& out,
                          std::span<const CValue> args) = 0;
+
+    // A run looks each name of a one-link `env` expression up once, and then passes the number
+    // found together with the name on every use, so that a report need not look names up
+    // hundreds of thousands of times. kByName, the default, keeps to the names.
+    static constexpr int kByName = -1;
+    virtual int Resolve(std::string_view /*name*/) { return kByName; }
+    virtual void RunResolved(int /*number*/, std::string_view name, COutputStream& out,
+                             std::span<const CValue> args) {
+        Run(name, out, args);
+    }
+    virtual CValue ValueResolved(int /*number*/, std::string_view name, COutputStream& out,
+                                 std::span<const CValue> args) {
+        return Value(name, out, args);
+    }
 };
 
 class COutputFactory {

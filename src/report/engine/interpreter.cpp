@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -11,6 +12,7 @@
 #include "report/engine/lexer.h"
 #include "report/engine/operators.h"
 #include "report/engine/syntax.h"
+#include "report/engine/wipe.h"
 
 namespace zelvant::report {
 
@@ -23,6 +25,10 @@ enum class Status { None, Break, Continue, Return, Exit };
 
 // A variable slot holds a value or refers to another slot (a caller's variable).
 struct CStackSlot {
+    CStackSlot() = default;
+    explicit CStackSlot(CValue v) : value(std::move(v)) {}
+    explicit CStackSlot(std::size_t r) : ref(r) {}
+
     CValue value;
     std::size_t ref = SIZE_MAX;
 };
@@ -31,6 +37,81 @@ struct CStackSlot {
 struct CWorkingCopy {
     const CTemplate* owner = nullptr;
     std::vector<std::string> vars;
+};
+
+// Collects what a run writes and hands it on in blocks: a report makes millions of small
+// writes, and each would otherwise be a call through the stream's interface. The environment,
+// the output factory and commands write through it too, so everything stays in order.
+class CBufferedOutput final : public COutputStream {
+  public:
+    explicit CBufferedOutput(COutputStream& target)
+        : target_(target), buffer_(std::make_unique<char[]>(kSize)) {}
+    CBufferedOutput(const CBufferedOutput&) = delete;
+    CBufferedOutput& operator=(const CBufferedOutput&) = delete;
+    ~CBufferedOutput() override {
+        Flush();
+        WipeBytes(buffer_.get(), kSize);  // the page holds passwords
+    }
+
+    void Append(std::string_view text) {
+        if (text.size() <= kSize - used_) {
+            std::memcpy(buffer_.get() + used_, text.data(), text.size());
+            used_ += text.size();
+            return;
+        }
+        AppendLong(text);
+    }
+
+    // Whether the stream took the bytes shows only when they are handed on.
+    bool Write(const char* bytes, std::size_t& length) override {
+        Append(std::string_view(bytes, length));
+        return length > 0;
+    }
+
+    void Flush() {
+        WriteText(target_, std::string_view(buffer_.get(), used_));
+        used_ = 0;
+    }
+
+  private:
+    static constexpr std::size_t kSize = 16384;
+
+    void AppendLong(std::string_view text) {
+        Flush();
+        if (text.size() >= kSize) {
+            WriteText(target_, text);
+            return;
+        }
+        std::memcpy(buffer_.get(), text.data(), text.size());
+        used_ = text.size();
+    }
+
+    COutputStream& target_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+};
+
+// A stack of small plain entries that stays allocated for the run; pushing and popping are a
+// few instructions, which matters when every block and call pushes.
+template <class T>
+class CPlainStack {
+  public:
+    T& Push() {
+        if (size_ == items_.size()) {
+            items_.resize(std::max<std::size_t>(16, 2 * items_.size()));
+        }
+        T& item = items_[size_++];
+        item = T{};
+        return item;
+    }
+    void Pop() { --size_; }
+    T& Top() { return items_[size_ - 1]; }
+    bool Empty() const { return size_ == 0; }
+    std::size_t Size() const { return size_; }
+
+  private:
+    std::vector<T> items_;
+    std::size_t size_ = 0;
 };
 
 // Statements run from an explicit work stack, so that neither nested template calls nor nested
@@ -64,7 +145,14 @@ struct CSavedFrame {
 
 struct CRedirect {
     std::unique_ptr<COutputStream> stream;
-    COutputStream* saved = nullptr;
+    std::unique_ptr<CBufferedOutput> buffer;
+    CBufferedOutput* saved = nullptr;
+};
+
+// Text compiled by `execute` while it runs, with the numbers its `env` names were given.
+struct CCompiled {
+    std::unique_ptr<CCode> code;
+    std::size_t firstNumber = 0;
 };
 
 bool IsWrittenStatement(const CSlot& s) {
@@ -99,19 +187,27 @@ class CRunContext {
   public:
     CRunContext(CEnvironment* environment, COutputStream& output, COutputFactory* factory,
                 const RunOptions& options)
-        : env_(environment), factory_(factory), out_(&output), options_(options) {
+        : env_(environment), factory_(factory), page_(output), out_(&page_), options_(options) {
         stack_.reserve(16);
     }
 
     void Run(const CTemplate& entry) {
+        // The names the set's `env` expressions use are looked up once, here.
+        if (const CTemplateSet* set = entry.Owner(); set != nullptr) {
+            numbers_.reserve(set->EnvNames().size());
+            for (const std::string& name : set->EnvNames()) {
+                numbers_.push_back(env_ != nullptr ? env_->Resolve(name) : CEnvironment::kByName);
+            }
+        }
         Invoke(entry, 0);
-        while (!work_.empty()) {
+        while (!work_.Empty()) {
             Advance();
         }
+        page_.Flush();
     }
 
   private:
-    void Write(std::string_view text) { WriteText(*out_, text); }
+    void Write(std::string_view text) { out_->Append(text); }
 
     CStackSlot& Target(std::size_t index) {
         CStackSlot& s = stack_[index];
@@ -120,29 +216,27 @@ class CRunContext {
     CStackSlot& Variable(const CSlot& v) { return Target(varBase_ + v.pos); }
 
     void PushChain(const CCode& code, const CSlot& chain, bool iteratorOnly = false) {
-        CTask& t = work_.emplace_back();
+        CTask& t = work_.Push();
         t.iteratorOnly = iteratorOnly;
         t.code = &code;
         t.node = chain.IsNode() ? chain.node : nullptr;
     }
 
+    // A block of one statement runs at once: pushing it would only pop it again straight away.
+    // Blocks nest no deeper than the compiler allows, so neither does this.
+    void RunBlock(const CCode& code, const CSlot& chain) {
+        if (chain.IsNode() && !chain.node->first.IsNode()) {
+            Statement(code, chain.node->second);
+            return;
+        }
+        PushChain(code, chain);
+    }
+
     void Advance() {
-        CTask& t = work_.back();
-        switch (t.kind) {
-            case CTask::Kind::Chain: {
-                if (status_ != Status::None || t.node == nullptr) {
-                    work_.pop_back();
-                    return;
-                }
-                const CSyntaxNode* link = t.node;
-                t.node = link->first.IsNode() ? link->first.node : nullptr;
-                const CSlot& st = link->second;
-                if (t.iteratorOnly && !(st.IsNode() && st.node->kind == kIterator)) {
-                    return;
-                }
-                Statement(*t.code, st);  // may push: `t` is not used after this
+        switch (work_.Top().kind) {
+            case CTask::Kind::Chain:
+                RunChain();
                 return;
-            }
             case CTask::Kind::While:
                 StepWhile();
                 return;
@@ -151,17 +245,48 @@ class CRunContext {
                 return;
             case CTask::Kind::SetOutput:
                 out_ = redirects_.back().saved;
-                redirects_.pop_back();  // destroys the stream
-                work_.pop_back();
+                redirects_.pop_back();  // hands on what is collected, then destroys the stream
+                work_.Pop();
                 return;
             case CTask::Kind::Execute:
                 insideExecute_ = false;
                 if (status_ == Status::Return) {
                     status_ = Status::None;
                 }
+                numbers_.resize(compiled_.back().firstNumber);
                 compiled_.pop_back();
-                work_.pop_back();
+                work_.Pop();
                 return;
+        }
+    }
+
+    // Runs the links of the chain on top until one of them pushes work of its own; the last
+    // link leaves the chain before it runs, since nothing of the chain is left to come back to.
+    void RunChain() {
+        const std::size_t depth = work_.Size();
+        for (;;) {
+            CTask& t = work_.Top();
+            if (status_ != Status::None || t.node == nullptr) {
+                work_.Pop();
+                return;
+            }
+            const CSyntaxNode* link = t.node;
+            const CCode& code = *t.code;
+            const CSlot& st = link->second;
+            if (t.iteratorOnly && !(st.IsNode() && st.node->kind == kIterator)) {
+                t.node = link->first.IsNode() ? link->first.node : nullptr;
+                continue;
+            }
+            if (!link->first.IsNode()) {
+                work_.Pop();
+                Statement(code, st);
+                return;
+            }
+            t.node = link->first.node;
+            Statement(code, st);  // may push: `t` is not used after this
+            if (work_.Size() != depth) {
+                return;
+            }
         }
     }
 
@@ -176,15 +301,15 @@ class CRunContext {
                 Write(code.Text(n->second));
                 return;
             case kIf:
-                if (Eval(code, n->second).IsTrue()) {
-                    PushChain(code, n->first);
+                if (Truth(code, n->second)) {
+                    RunBlock(code, n->first);
                 }
                 return;
             case kElse:
                 Else(code, n);
                 return;
             case kWhile: {
-                CTask& t = work_.emplace_back();
+                CTask& t = work_.Push();
                 t.kind = CTask::Kind::While;
                 t.code = &code;
                 t.node = n;
@@ -209,13 +334,19 @@ class CRunContext {
                 SetOutput(code, n);
                 return;
             case kTmpl:
-                Call(code, *n->second.node);
+                Call(code, *n);
                 return;
             case kSys:
                 Sys(code, *n->second.node);
                 return;
             case kExecute:
                 Execute(code, n->second);
+                return;
+            case kEnv:
+                Env(code, *n);
+                return;
+            case kAssign:
+                Assign(code, *n);  // its value is not written, so it need not be copied
                 return;
             default:
                 Expression(code, st);
@@ -228,10 +359,6 @@ class CRunContext {
             WriteValue(Variable(e).value);
             return;
         }
-        if (e.IsNode() && e.node->kind == kAssign) {
-            Assign(code, *e.node);  // its value is not written, so it need not be copied
-            return;
-        }
         const CValue v = Eval(code, e);
         if (IsWrittenStatement(e)) {
             WriteValue(v);
@@ -241,9 +368,17 @@ class CRunContext {
     void WriteValue(const CValue& v) {
         if (v.IsString()) {
             Write(v.StringValue());
-        } else {
-            Write(v.ToText());
+            return;
         }
+        char buffer[CValue::kNumberTextSize];
+        Write(v.Text(buffer));
+    }
+
+    bool Truth(const CCode& code, const CSlot& s) {
+        if (s.IsVar()) {
+            return Variable(s).value.IsTrue();
+        }
+        return Eval(code, s).IsTrue();
     }
 
     // Stores and returns the stored slot. "v := v $ a $ b" appends in place: the operands right
@@ -262,7 +397,8 @@ class CRunContext {
             }
             CValue& target = Variable(n.first).value;
             for (auto it = tails.rbegin(); it != tails.rend(); ++it) {
-                target.AppendText(it->IsString() ? it->StringValue() : it->ToText());
+                char buffer[CValue::kNumberTextSize];
+                target.AppendText(it->Text(buffer));
             }
             return target;
         }
@@ -276,8 +412,8 @@ class CRunContext {
     void Else(const CCode& code, const CSyntaxNode* e) {
         for (;;) {
             const CSyntaxNode* branch = e->second.node;
-            if (Eval(code, branch->second).IsTrue()) {
-                PushChain(code, branch->first);
+            if (Truth(code, branch->second)) {
+                RunBlock(code, branch->first);
                 return;
             }
             const CSlot& alternative = e->first;
@@ -289,12 +425,12 @@ class CRunContext {
                     e = alternative.node;
                     continue;
                 case kIf:
-                    if (Eval(code, alternative.node->second).IsTrue()) {
-                        PushChain(code, alternative.node->first);
+                    if (Truth(code, alternative.node->second)) {
+                        RunBlock(code, alternative.node->first);
                     }
                     return;
                 default:
-                    PushChain(code, alternative);
+                    RunBlock(code, alternative);
                     return;
             }
         }
@@ -303,7 +439,7 @@ class CRunContext {
     void WhileLimitReached() { Write(" while iteration max reached "); }
 
     void StepWhile() {
-        CTask& t = work_.back();
+        CTask& t = work_.Top();
         switch (t.phase) {
             case CTask::Phase::Start:
                 t.remaining = loopLimit_;
@@ -311,13 +447,13 @@ class CRunContext {
                     if (t.remaining == 0) {
                         WhileLimitReached();
                     }
-                    work_.pop_back();
+                    work_.Pop();
                     return;
                 }
                 [[fallthrough]];
             case CTask::Phase::Test:
-                if (!Eval(*t.code, t.node->second).IsTrue()) {
-                    work_.pop_back();
+                if (!Truth(*t.code, t.node->second)) {
+                    work_.Pop();
                     return;
                 }
                 t.phase = CTask::Phase::AfterBody;
@@ -325,12 +461,12 @@ class CRunContext {
                 return;
             case CTask::Phase::AfterBody:
                 if (status_ == Status::Return || status_ == Status::Exit) {
-                    work_.pop_back();
+                    work_.Pop();
                     return;
                 }
                 if (status_ == Status::Break) {
                     status_ = Status::None;
-                    work_.pop_back();
+                    work_.Pop();
                     return;
                 }
                 if (status_ == Status::Continue) {
@@ -343,7 +479,7 @@ class CRunContext {
             case CTask::Phase::AfterIterator:
                 if (--t.remaining == 0) {
                     WhileLimitReached();
-                    work_.pop_back();
+                    work_.Pop();
                     return;
                 }
                 t.phase = CTask::Phase::Test;
@@ -360,9 +496,9 @@ class CRunContext {
             return;
         }
         ++depth_;
-        frames_.push_back(
-            CSavedFrame{current_, frameBase_, varBase_, argCount_, loopLimit_, insideExecute_});
-        work_.emplace_back().kind = CTask::Kind::Invocation;
+        frames_.Push() =
+            CSavedFrame{current_, frameBase_, varBase_, argCount_, loopLimit_, insideExecute_};
+        work_.Push().kind = CTask::Kind::Invocation;
         insideExecute_ = false;
         current_ = &tmpl;
         frameBase_ = base;
@@ -373,12 +509,12 @@ class CRunContext {
         }
         varBase_ = base + (argCount_ - tmpl.ParamCount());
         stack_.resize(varBase_ + tmpl.Variables().size());
-        work_.back().code = &tmpl.Code();  // marks that the chain ran
+        work_.Top().code = &tmpl.Code();  // marks that the chain ran
         PushChain(tmpl.Code(), tmpl.Code().root);
     }
 
     void Return() {
-        CTask& t = work_.back();
+        CTask& t = work_.Top();
         if (t.code != nullptr) {
             if (status_ == Status::Return) {
                 status_ = Status::None;
@@ -387,7 +523,7 @@ class CRunContext {
                 copies_.pop_back();
             }
         }
-        const CSavedFrame& saved = frames_.back();
+        const CSavedFrame& saved = frames_.Top();
         argCount_ = saved.argCount;
         loopLimit_ = saved.loopLimit;
         insideExecute_ = saved.insideExecute;
@@ -396,28 +532,39 @@ class CRunContext {
         frameBase_ = saved.frameBase;
         varBase_ = saved.varBase;
         current_ = saved.tmpl;
-        frames_.pop_back();
-        work_.pop_back();
+        frames_.Pop();
+        work_.Pop();
     }
 
-    void Call(const CCode& code, const CSyntaxNode& call) {
+    // The template a `tmpl` statement calls: linked when its set was loaded, else by name.
+    const CTemplate* Callee(const CCode& code, const CSyntaxNode& n) const {
+        const CTemplateSet* set = current_->Owner();
+        if (set == nullptr || n.link == kNoTemplate) {
+            return nullptr;
+        }
+        if (n.link < set->Count()) {
+            return set->At(n.link);
+        }
+        return set->Find(code.Text(n.second.node->first));
+    }
+
+    void Call(const CCode& code, const CSyntaxNode& n) {
+        const CSyntaxNode& call = *n.second.node;
         const std::size_t base = stack_.size();
-        for (CSlot link = call.second; link.IsNode(); link = link.node->first) {
-            const CSlot& arg = link.node->second;
-            CStackSlot slot;
+        for (const CSyntaxNode* link = call.second.IsNode() ? call.second.node : nullptr;
+             link != nullptr; link = link->first.IsNode() ? link->first.node : nullptr) {
+            const CSlot& arg = link->second;
             if (arg.IsVar()) {
                 const std::size_t index = varBase_ + arg.pos;
-                slot.ref = stack_[index].ref == SIZE_MAX ? index : stack_[index].ref;
+                const std::size_t ref = stack_[index].ref;
+                stack_.emplace_back(ref == SIZE_MAX ? index : ref);
             } else {
-                slot.value = Eval(code, arg);
+                stack_.emplace_back(Eval(code, arg));
             }
-            stack_.push_back(std::move(slot));
         }
-        const std::string_view name = code.Text(call.first);
-        const CTemplateSet* set = current_->Owner();
-        const CTemplate* callee = set != nullptr ? set->Find(name) : nullptr;
+        const CTemplate* callee = Callee(code, n);
         if (callee == nullptr) {
-            Write(" can't find template " + std::string(name) + " ");
+            Write(" can't find template " + std::string(code.Text(call.first)) + " ");
             stack_.resize(base);
             return;
         }
@@ -430,9 +577,12 @@ class CRunContext {
       public:
         ArgumentFrame(CRunContext& run, const CCode& code, const CSyntaxNode& call)
             : args_(run.args_), base_(run.args_.size()) {
-            // A lone variable is passed where it lives: nothing runs while the callee reads it.
             const CSlot& first = call.second;
-            if (first.IsNode() && !first.node->first.IsNode() && first.node->second.IsVar()) {
+            if (!first.IsNode()) {
+                return;
+            }
+            // A lone variable is passed where it lives: nothing runs while the callee reads it.
+            if (!first.node->first.IsNode() && first.node->second.IsVar()) {
                 single_ = &run.Variable(first.node->second).value;
                 return;
             }
@@ -470,10 +620,11 @@ class CRunContext {
             Write(" output \"" + std::string(name) + "\" not known ");
             return;
         }
-        COutputStream* next = stream.get();
-        redirects_.push_back(CRedirect{std::move(stream), out_});
+        auto buffer = std::make_unique<CBufferedOutput>(*stream);
+        CBufferedOutput* next = buffer.get();
+        redirects_.push_back(CRedirect{std::move(stream), std::move(buffer), out_});
         out_ = next;
-        work_.emplace_back().kind = CTask::Kind::SetOutput;
+        work_.Push().kind = CTask::Kind::SetOutput;
         PushChain(code, n->first);
     }
 
@@ -488,7 +639,7 @@ class CRunContext {
                 Write(" sys.runcmd parameter is not a string ");
                 return;
             }
-            const std::string& command = first.StringValue();
+            const std::string command(first.StringValue());
             if (!options_.runCommand || !options_.runCommand(command, *out_)) {
                 Write(" could not run command " + command + " ");
             }
@@ -527,11 +678,20 @@ class CRunContext {
             Write(" execute: line " + std::to_string(error.line) + ": " + error.message + " ");
             return;
         }
+        compiled->transient = true;
+        // The names of the executed text are looked up as the set's were, for as long as it runs.
+        const std::size_t firstNumber = numbers_.size();
+        if (const CTemplateSet* set = current_->Owner(); set != nullptr) {
+            set->Link(*compiled, [this](std::string_view name) {
+                numbers_.push_back(env_ != nullptr ? env_->Resolve(name) : CEnvironment::kByName);
+                return static_cast<std::uint32_t>(numbers_.size() - 1);
+            });
+        }
         stack_.resize(std::max(stack_.size(), varBase_ + copy.vars.size()));
         insideExecute_ = true;
         const CCode& body = *compiled;
-        compiled_.push_back(std::move(compiled));
-        work_.emplace_back().kind = CTask::Kind::Execute;
+        compiled_.push_back(CCompiled{std::move(compiled), firstNumber});
+        work_.Push().kind = CTask::Kind::Execute;
         PushChain(body, body.root);
     }
 
@@ -551,7 +711,7 @@ class CRunContext {
             case CSlot::Kind::Empty:
                 return CValue();
             case CSlot::Kind::String:
-                return CValue::String(code.Text(s));
+                return code.transient ? CValue::String(code.Text(s)) : CValue::View(code.Text(s));
             case CSlot::Kind::Long:
                 return CValue::Long(s.lng);
             case CSlot::Kind::Double:
@@ -568,20 +728,20 @@ class CRunContext {
             case kIncrement:
             case kDecrement: {
                 CValue& v = Variable(n.second).value;
-                const CValue before = v;
+                CValue before = v;
                 Step(v, n.kind == kIncrement ? 1 : -1);
                 return n.first.lng != 0 ? v : before;
             }
             case kOr:
             case kAnd: {
-                const bool left = Eval(code, n.first).IsTrue();
+                const bool left = Truth(code, n.first);
                 if (left == (n.kind == kOr)) {
                     return CValue::Long(left ? 1 : 0);
                 }
-                return CValue::Long(Eval(code, n.second).IsTrue() ? 1 : 0);
+                return CValue::Long(Truth(code, n.second) ? 1 : 0);
             }
             case kNot:
-                return Not(Eval(code, n.second));
+                return CValue::Long(Truth(code, n.second) ? 0 : 1);
             case kPlus:
             case kMinus:
                 if (n.first.IsEmpty()) {
@@ -626,20 +786,21 @@ class CRunContext {
     }
 
     CValue Substr(const CCode& code, const CSyntaxNode& n) {
-        const CValue s = Eval(code, n.first);
+        CValue s = Eval(code, n.first);
         const std::int32_t index = Eval(code, n.second.node->first).ToLong();
         const std::int32_t count = Eval(code, n.second.node->second).ToLong();
         if (index < 0 || count < 0) {
             Write(" negative number for substr index or items ");
             return CValue();
         }
-        const std::string text = s.IsString() ? s.StringValue() : s.ToText();
-        if (static_cast<std::size_t>(index) >= text.size()) {
+        if (!s.IsString()) {
+            s = CValue::String(s.ToText());
+        }
+        if (static_cast<std::size_t>(index) >= s.StringValue().size()) {
             Write(" substr index larger than string ");
             return CValue();
         }
-        return CValue::String(std::string_view(text).substr(static_cast<std::size_t>(index),
-                                                            static_cast<std::size_t>(count)));
+        return s.Slice(static_cast<std::size_t>(index), static_cast<std::size_t>(count));
     }
 
     CValue Param(std::int32_t k) {
@@ -653,11 +814,47 @@ class CRunContext {
         return CValue();
     }
 
+    CValue Ask(int number, std::string_view name, bool statement, std::span<const CValue> args) {
+        if (statement) {
+            if (number == CEnvironment::kByName) {
+                env_->Run(name, *out_, args);
+            } else {
+                env_->RunResolved(number, name, *out_, args);
+            }
+            return CValue();
+        }
+        if (number == CEnvironment::kByName) {
+            return env_->Value(name, *out_, args);
+        }
+        return env_->ValueResolved(number, name, *out_, args);
+    }
+
     // `env` as a statement (marked in the first slot) runs; otherwise it yields a value.
     CValue Env(const CCode& code, const CSyntaxNode& n) {
         if (env_ == nullptr) {
             Write(" no environment commands defined ");
             return CValue();
+        }
+        const CSyntaxNode& firstLink = *n.second.node;
+        if (!firstLink.first.IsNode()) {
+            const CSyntaxNode& call = *firstLink.second.node;
+            const std::string_view name = code.Text(call.first);
+            const int number = n.link < numbers_.size() ? numbers_[n.link] : CEnvironment::kByName;
+            const bool statement = !n.first.IsEmpty();
+            // Most names are asked for without arguments, or with one.
+            if (!call.second.IsNode()) {
+                return Ask(number, name, statement, {});
+            }
+            const CSlot& arg = call.second.node->second;
+            if (!call.second.node->first.IsNode()) {
+                if (arg.IsVar()) {
+                    return Ask(number, name, statement, {&Variable(arg).value, 1});
+                }
+                const CValue value = Eval(code, arg);
+                return Ask(number, name, statement, {&value, 1});
+            }
+            const ArgumentFrame frame(*this, code, call);
+            return Ask(number, name, statement, frame.Values());
         }
         CEnvironment* object = env_;
         std::vector<std::unique_ptr<CEnvironment>> children;
@@ -684,17 +881,20 @@ class CRunContext {
 
     CEnvironment* env_;
     COutputFactory* factory_;
-    COutputStream* out_;
+    CBufferedOutput page_;
+    CBufferedOutput* out_;
     const RunOptions& options_;
 
     std::vector<CStackSlot> stack_;
     std::vector<CValue> args_;
-    std::vector<CTask> work_;
-    std::vector<CSavedFrame> frames_;
+    CPlainStack<CTask> work_;
+    CPlainStack<CSavedFrame> frames_;
     std::vector<CRedirect> redirects_;
-    // What `execute` compiled, while it runs.
-    std::vector<std::unique_ptr<CCode>> compiled_;
+    std::vector<CCompiled> compiled_;
     std::vector<CWorkingCopy> copies_;
+    // What the environment resolved the names of one-link `env` expressions to, by the number
+    // their nodes were linked with: the set's names first, then those of executed text.
+    std::vector<int> numbers_;
     const CTemplate* current_ = nullptr;
     std::size_t frameBase_ = 0;
     std::size_t varBase_ = 0;

@@ -139,7 +139,7 @@ CValue Arithmetic(int op, const CValue& left, const CValue& right) {
 }
 
 CValue Concatenate(const CValue& left, const CValue& right) {
-    return CValue::String(left.ToText() + right.ToText());
+    return CValue::Concatenate(left, right);
 }
 
 CValue UnaryPlus(const CValue& v) {

@@ -81,9 +81,17 @@ struct CSlot {
     bool IsVar() const { return kind == Kind::Var; }
 };
 
+// What `link` of a node holds before linking, and for a `tmpl` call whose template is missing.
+inline constexpr std::uint32_t kUnlinked = UINT32_MAX;
+inline constexpr std::uint32_t kNoTemplate = UINT32_MAX - 1;
+
 struct CSyntaxNode {
     std::uint8_t kind = kLeaf;
     std::uint16_t depth = 1;  // expression nesting below and including this node
+    // Filled in once every template of the set is compiled, so that a run finds by number what
+    // the text names: for `tmpl` the callee's position in its set, for an `env` expression of
+    // one link the number of its name among the names the set's `env` expressions use.
+    std::uint32_t link = kUnlinked;
     CSlot first;
     CSlot second;
 };
@@ -94,6 +102,9 @@ struct CCode {
     std::string pool;
     std::deque<CSyntaxNode> nodes;
     CSlot root;
+    // Text compiled by `execute` goes away while values made from its literals may live on:
+    // those values copy their bytes instead of referring to the pool.
+    bool transient = false;
 
     std::string_view Text(const CSlot& s) const {
         return std::string_view(pool).substr(s.pos, s.len);
@@ -102,6 +113,7 @@ struct CCode {
         pool.clear();
         nodes.clear();
         root = CSlot{};
+        transient = false;
     }
 };
 

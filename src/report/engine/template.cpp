@@ -1,6 +1,7 @@
 #include "report/engine/template.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "report/engine/compiler.h"
 #include "report/engine/lexer.h"
@@ -65,6 +66,7 @@ bool CTemplateSet::Load(CSourceStream& source, COutputStream& diagnostics) {
 
 bool CTemplateSet::LoadText(std::string_view input, COutputStream& diagnostics) {
     templates_.clear();
+    envNames_.clear();
     input = input.substr(0, input.find('\0'));
     std::string text;
     text.reserve(input.size());
@@ -105,7 +107,39 @@ bool CTemplateSet::LoadText(std::string_view input, COutputStream& diagnostics) 
         WriteLine(diagnostics, "no templates added");
         return false;
     }
+    std::unordered_map<std::string_view, std::uint32_t> numbers;
+    const auto numberOf = [this, &numbers](std::string_view name) {
+        const auto [it, added] =
+            numbers.emplace(name, static_cast<std::uint32_t>(envNames_.size()));
+        if (added) {
+            envNames_.emplace_back(name);
+        }
+        return it->second;
+    };
+    for (const auto& t : templates_) {
+        Link(t->code_, numberOf);
+    }
     return ok;
+}
+
+void CTemplateSet::Link(CCode& code,
+                        const std::function<std::uint32_t(std::string_view)>& numberOf) const {
+    for (CSyntaxNode& n : code.nodes) {
+        if (n.kind == kTmpl) {
+            const CTemplate* callee = Find(code.Text(n.second.node->first));
+            if (callee == nullptr) {
+                n.link = kNoTemplate;
+                continue;
+            }
+            for (std::size_t i = 0; i < templates_.size(); ++i) {
+                if (templates_[i].get() == callee) {
+                    n.link = static_cast<std::uint32_t>(i);
+                }
+            }
+        } else if (n.kind == kEnv && !n.second.node->first.IsNode()) {
+            n.link = numberOf(code.Text(n.second.node->second.node->first));
+        }
+    }
 }
 
 const CTemplate* CTemplateSet::Find(std::string_view name) const {
