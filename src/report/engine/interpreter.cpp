@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "report/engine/compiler.h"
+#include "report/engine/emit.h"
 #include "report/engine/lexer.h"
 #include "report/engine/operators.h"
 #include "report/engine/syntax.h"
@@ -21,7 +22,8 @@ namespace {
 constexpr int kMaxCallDepth = 1000;
 constexpr std::int32_t kDefaultLoopLimit = 1000;
 
-enum class Status { None, Break, Continue, Return, Exit };
+// `break` and `continue` are jumps; these end chains until something takes them up.
+enum class Status { None, Return, Exit };
 
 // A variable slot holds a value or refers to another slot (a caller's variable).
 struct CStackSlot {
@@ -39,9 +41,10 @@ struct CWorkingCopy {
     std::vector<std::string> vars;
 };
 
-// Collects what a run writes and hands it on in blocks: a report makes millions of small
-// writes, and each would otherwise be a call through the stream's interface. The environment,
-// the output factory and commands write through it too, so everything stays in order.
+// Collects what a run writes to its page and hands it on in blocks: a report makes millions of
+// small writes, and each would otherwise be a call through the stream's interface. The
+// environment, the output factory and commands write to the page through it too, so everything
+// stays in order.
 class CBufferedOutput final : public COutputStream {
   public:
     explicit CBufferedOutput(COutputStream& target)
@@ -53,7 +56,7 @@ class CBufferedOutput final : public COutputStream {
         WipeBytes(buffer_.get(), kSize);  // the page holds passwords
     }
 
-    void Append(std::string_view text) {
+    [[gnu::always_inline]] void Append(std::string_view text) {
         if (text.size() <= kSize - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();
@@ -114,23 +117,75 @@ class CPlainStack {
     std::size_t size_ = 0;
 };
 
-// Statements run from an explicit work stack, so that neither nested template calls nor nested
-// blocks consume native stack. The entry on top is what runs next. Entries are pushed for every
-// block that runs, so they stay small: what only some kinds need lives in side stacks.
+// The values expressions work on, in raw storage: pushing constructs in place and popping
+// destroys, with no assignment between them.
+class CValueStack {
+  public:
+    CValueStack() = default;
+    CValueStack(const CValueStack&) = delete;
+    CValueStack& operator=(const CValueStack&) = delete;
+    ~CValueStack() {
+        Drop(top_);
+        std::allocator<CValue>().deallocate(slots_, capacity_);
+    }
+
+    template <class V>
+    void Push(V&& v) {
+        if (top_ == capacity_) {
+            Grow();
+        }
+        ::new (static_cast<void*>(slots_ + top_)) CValue(std::forward<V>(v));
+        ++top_;
+    }
+    CValue Pop() {
+        CValue* slot = slots_ + --top_;
+        CValue v(std::move(*slot));
+        slot->~CValue();
+        return v;
+    }
+    // The value `below` places under the top.
+    CValue& Top(std::size_t below = 0) { return slots_[top_ - 1 - below]; }
+    void Drop(std::size_t n) {
+        for (; n > 0; --n) {
+            slots_[--top_].~CValue();
+        }
+    }
+    std::span<const CValue> Last(std::size_t n) const {
+        return std::span<const CValue>(slots_ + (top_ - n), n);
+    }
+
+  private:
+    void Grow() {
+        const std::size_t capacity = std::max<std::size_t>(32, 2 * capacity_);
+        CValue* slots = std::allocator<CValue>().allocate(capacity);
+        for (std::size_t i = 0; i < top_; ++i) {
+            ::new (static_cast<void*>(slots + i)) CValue(std::move(slots_[i]));
+            slots_[i].~CValue();
+        }
+        std::allocator<CValue>().deallocate(slots_, capacity_);
+        slots_ = slots;
+        capacity_ = capacity;
+    }
+
+    CValue* slots_ = nullptr;
+    std::size_t top_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+// What runs is kept on an explicit work stack, so that nested template calls consume no native
+// stack; blocks within a template are jumps. The entry on top is what runs next.
 struct CTask {
-    enum class Kind : std::uint8_t { Chain, While, Invocation, SetOutput, Execute };
-    enum class Phase : std::uint8_t { Start, Test, AfterBody, AfterIterator };
+    enum class Kind : std::uint8_t { Chain, Invocation, Execute };
 
     Kind kind = Kind::Chain;
-    Phase phase = Phase::Start;
-    // Chain: iterator-only mode runs just the iterator element.
-    bool iteratorOnly = false;
-    // While
-    std::int32_t remaining = 0;
-    // Invocation: set once the callee's chain was pushed.
+    // Chain: the next instruction.
+    std::uint32_t pc = 0;
+    // Chain: what runs. Invocation: set once the callee's chain was pushed.
     const CCode* code = nullptr;
-    // Chain: the next link, none at the end. While: the loop.
-    const CSyntaxNode* node = nullptr;
+    // Chain: how many `setoutput` redirections were open when it started.
+    std::size_t outputs = 0;
+    // Chain: how many more runs the `while` at each nesting level may make.
+    std::int32_t remaining[kMaxWhileNesting] = {};
 };
 
 // The caller's state, restored when an invocation returns.
@@ -145,8 +200,7 @@ struct CSavedFrame {
 
 struct CRedirect {
     std::unique_ptr<COutputStream> stream;
-    std::unique_ptr<CBufferedOutput> buffer;
-    CBufferedOutput* saved = nullptr;
+    COutputStream* saved = nullptr;
 };
 
 // Text compiled by `execute` while it runs, with the numbers its `env` names were given.
@@ -154,34 +208,6 @@ struct CCompiled {
     std::unique_ptr<CCode> code;
     std::size_t firstNumber = 0;
 };
-
-bool IsWrittenStatement(const CSlot& s) {
-    if (!s.IsNode()) {
-        return !s.IsEmpty();
-    }
-    switch (s.node->kind) {
-        case kParam:
-        case kSubstr:
-        case kLessEqual:
-        case kGreaterEqual:
-        case kNotEqual:
-        case kLess:
-        case kGreater:
-        case kEqual:
-        case kOr:
-        case kAnd:
-        case kNot:
-        case kPlus:
-        case kMinus:
-        case kTimes:
-        case kDivide:
-        case kModulo:
-        case kConcat:
-            return true;
-        default:
-            return false;
-    }
-}
 
 class CRunContext {
   public:
@@ -201,167 +227,28 @@ class CRunContext {
         }
         Invoke(entry, 0);
         while (!work_.Empty()) {
-            Advance();
+            switch (work_.Top().kind) {
+                case CTask::Kind::Chain:
+                    Exec();
+                    break;
+                case CTask::Kind::Invocation:
+                    Return();
+                    break;
+                case CTask::Kind::Execute:
+                    EndExecute();
+                    break;
+            }
         }
         page_.Flush();
     }
 
   private:
-    void Write(std::string_view text) { out_->Append(text); }
-
-    CStackSlot& Target(std::size_t index) {
-        CStackSlot& s = stack_[index];
-        return s.ref == SIZE_MAX ? s : stack_[s.ref];
-    }
-    CStackSlot& Variable(const CSlot& v) { return Target(varBase_ + v.pos); }
-
-    void PushChain(const CCode& code, const CSlot& chain, bool iteratorOnly = false) {
-        CTask& t = work_.Push();
-        t.iteratorOnly = iteratorOnly;
-        t.code = &code;
-        t.node = chain.IsNode() ? chain.node : nullptr;
-    }
-
-    // A block of one statement runs at once: pushing it would only pop it again straight away.
-    // Blocks nest no deeper than the compiler allows, so neither does this.
-    void RunBlock(const CCode& code, const CSlot& chain) {
-        if (chain.IsNode() && !chain.node->first.IsNode()) {
-            Statement(code, chain.node->second);
-            return;
-        }
-        PushChain(code, chain);
-    }
-
-    void Advance() {
-        switch (work_.Top().kind) {
-            case CTask::Kind::Chain:
-                RunChain();
-                return;
-            case CTask::Kind::While:
-                StepWhile();
-                return;
-            case CTask::Kind::Invocation:
-                Return();
-                return;
-            case CTask::Kind::SetOutput:
-                out_ = redirects_.back().saved;
-                redirects_.pop_back();  // hands on what is collected, then destroys the stream
-                work_.Pop();
-                return;
-            case CTask::Kind::Execute:
-                insideExecute_ = false;
-                if (status_ == Status::Return) {
-                    status_ = Status::None;
-                }
-                numbers_.resize(compiled_.back().firstNumber);
-                compiled_.pop_back();
-                work_.Pop();
-                return;
-        }
-    }
-
-    // Runs the links of the chain on top until one of them pushes work of its own; the last
-    // link leaves the chain before it runs, since nothing of the chain is left to come back to.
-    void RunChain() {
-        const std::size_t depth = work_.Size();
-        for (;;) {
-            CTask& t = work_.Top();
-            if (status_ != Status::None || t.node == nullptr) {
-                work_.Pop();
-                return;
-            }
-            const CSyntaxNode* link = t.node;
-            const CCode& code = *t.code;
-            const CSlot& st = link->second;
-            if (t.iteratorOnly && !(st.IsNode() && st.node->kind == kIterator)) {
-                t.node = link->first.IsNode() ? link->first.node : nullptr;
-                continue;
-            }
-            if (!link->first.IsNode()) {
-                work_.Pop();
-                Statement(code, st);
-                return;
-            }
-            t.node = link->first.node;
-            Statement(code, st);  // may push: `t` is not used after this
-            if (work_.Size() != depth) {
-                return;
-            }
-        }
-    }
-
-    void Statement(const CCode& code, const CSlot& st) {
-        if (!st.IsNode()) {
-            Expression(code, st);
-            return;
-        }
-        const CSyntaxNode* n = st.node;
-        switch (n->kind) {
-            case kText:
-                Write(code.Text(n->second));
-                return;
-            case kIf:
-                if (Truth(code, n->second)) {
-                    RunBlock(code, n->first);
-                }
-                return;
-            case kElse:
-                Else(code, n);
-                return;
-            case kWhile: {
-                CTask& t = work_.Push();
-                t.kind = CTask::Kind::While;
-                t.code = &code;
-                t.node = n;
-                return;
-            }
-            case kIterator:
-                Expression(code, n->second);
-                return;
-            case kBreak:
-                status_ = Status::Break;
-                return;
-            case kContinue:
-                status_ = Status::Continue;
-                return;
-            case kReturn:
-                status_ = Status::Return;
-                return;
-            case kExit:
-                status_ = Status::Exit;
-                return;
-            case kSetOutput:
-                SetOutput(code, n);
-                return;
-            case kTmpl:
-                Call(code, *n);
-                return;
-            case kSys:
-                Sys(code, *n->second.node);
-                return;
-            case kExecute:
-                Execute(code, n->second);
-                return;
-            case kEnv:
-                Env(code, *n);
-                return;
-            case kAssign:
-                Assign(code, *n);  // its value is not written, so it need not be copied
-                return;
-            default:
-                Expression(code, st);
-                return;
-        }
-    }
-
-    void Expression(const CCode& code, const CSlot& e) {
-        if (e.IsVar()) {
-            WriteValue(Variable(e).value);
-            return;
-        }
-        const CValue v = Eval(code, e);
-        if (IsWrittenStatement(e)) {
-            WriteValue(v);
+    // Only the page is collected: a stream of `setoutput` sees each write as it happens.
+    void Write(std::string_view text) {
+        if (out_ == &page_) {
+            page_.Append(text);
+        } else {
+            WriteText(*out_, text);
         }
     }
 
@@ -374,117 +261,368 @@ class CRunContext {
         Write(v.Text(buffer));
     }
 
-    bool Truth(const CCode& code, const CSlot& s) {
-        if (s.IsVar()) {
-            return Variable(s).value.IsTrue();
-        }
-        return Eval(code, s).IsTrue();
+    CStackSlot& Target(std::size_t index) {
+        CStackSlot& s = stack_[index];
+        return s.ref == SIZE_MAX ? s : stack_[s.ref];
+    }
+    CValue& Var(std::uint32_t v) { return Target(varBase_ + v).value; }
+
+    void PushChain(const CCode& code) {
+        CTask& t = work_.Push();
+        t.code = &code;
+        t.outputs = redirects_.size();
     }
 
-    // Stores and returns the stored slot. "v := v $ a $ b" appends in place: the operands right
-    // of v run first (b, then a) and v is read last either way, so the result is the same
-    // without copying v at every step.
-    CValue& Assign(const CCode& code, const CSyntaxNode& n) {
-        const CSlot& rhs = n.second;
-        const CSlot* leftmost = &rhs;
-        while (leftmost->IsNode() && leftmost->node->kind == kConcat) {
-            leftmost = &leftmost->node->first;
+    // Whatever ends the chain on top also ends the redirections it opened.
+    void EndChain() {
+        while (redirects_.size() > work_.Top().outputs) {
+            CloseOutput();
         }
-        if (leftmost != &rhs && leftmost->IsVar() && leftmost->pos == n.first.pos) {
-            std::vector<CValue> tails;
-            for (const CSlot* s = &rhs; s != leftmost; s = &s->node->first) {
-                tails.push_back(Eval(code, s->node->second));
-            }
-            CValue& target = Variable(n.first).value;
-            for (auto it = tails.rbegin(); it != tails.rend(); ++it) {
-                char buffer[CValue::kNumberTextSize];
-                target.AppendText(it->Text(buffer));
-            }
-            return target;
-        }
-        CValue v = Eval(code, rhs);
-        CValue& target = Variable(n.first).value;
-        target = std::move(v);
-        return target;
+        work_.Pop();
     }
 
-    // The else-chain nests to the right; walking it is a loop.
-    void Else(const CCode& code, const CSyntaxNode* e) {
+    // Invocations that ended return, and the caller's chain is next again unless the run is
+    // being left: then true.
+    bool Resume() {
+        while (!work_.Empty() && work_.Top().kind == CTask::Kind::Invocation) {
+            Return();
+        }
+        return !work_.Empty() && work_.Top().kind == CTask::Kind::Chain && status_ == Status::None;
+    }
+
+    // Runs the chain on top, and the chains of the templates it calls and of those it returns
+    // to, until something other than a chain is next.
+    void Exec() {
+        if (status_ != Status::None) {
+            EndChain();  // an `exit` came back from a call
+            return;
+        }
+        CTask* t = nullptr;
+        const CCode* c = nullptr;
+        const COp* ops = nullptr;
+        std::uint32_t pc = 0;
+        const auto load = [&] {
+            t = &work_.Top();
+            c = t->code;
+            ops = c->ops.data();
+            pc = t->pc;
+        };
+        load();
         for (;;) {
-            const CSyntaxNode* branch = e->second.node;
-            if (Truth(code, branch->second)) {
-                RunBlock(code, branch->first);
-                return;
-            }
-            const CSlot& alternative = e->first;
-            if (!alternative.IsNode()) {
-                return;
-            }
-            switch (alternative.node->kind) {
-                case kElse:
-                    e = alternative.node;
-                    continue;
-                case kIf:
-                    if (Truth(code, alternative.node->second)) {
-                        RunBlock(code, alternative.node->first);
+            const CCode& code = *c;
+            const COp& op = ops[pc++];
+            switch (op.code) {
+                case COpCode::End:
+                    EndChain();
+                    if (!Resume()) {
+                        return;
                     }
+                    load();
+                    break;
+                case COpCode::Text:
+                    Write(code.Text(op.a, op.b));
+                    break;
+                case COpCode::WriteVar:
+                    WriteValue(Var(op.a));
+                    break;
+                case COpCode::WritePop:
+                    WriteValue(values_.Top());
+                    values_.Drop(1);
+                    break;
+                case COpCode::Pop:
+                    values_.Drop(1);
+                    break;
+                case COpCode::Jump:
+                    pc = op.a;
+                    break;
+                case COpCode::JumpIfFalse: {
+                    const bool truth = values_.Top().IsTrue();
+                    values_.Drop(1);
+                    if (!truth) {
+                        pc = op.a;
+                    }
+                    break;
+                }
+                case COpCode::WhileStart:
+                    // The maximum is taken when the loop starts; a negative one ends it quietly.
+                    t->remaining[op.a] = loopLimit_;
+                    if (loopLimit_ <= 0) {
+                        if (loopLimit_ == 0) {
+                            WhileLimitReached();
+                        }
+                        pc = op.b;
+                    }
+                    break;
+                case COpCode::WhileStep:
+                    if (--t->remaining[op.a] == 0) {
+                        WhileLimitReached();
+                    } else {
+                        pc = op.b;
+                    }
+                    break;
+                case COpCode::Return:
+                    status_ = Status::Return;
+                    EndChain();
+                    if (!Resume()) {
+                        return;
+                    }
+                    load();
+                    break;
+                case COpCode::Exit:
+                    status_ = Status::Exit;
+                    EndChain();
                     return;
-                default:
-                    RunBlock(code, alternative);
-                    return;
+                case COpCode::CloseOutputs:
+                    for (std::uint32_t i = 0; i < op.a; ++i) {
+                        CloseOutput();
+                    }
+                    break;
+                case COpCode::PushArg:
+                    stack_.emplace_back(values_.Pop());
+                    break;
+                case COpCode::PushArgRef: {
+                    // To the slot referred to, when the variable is itself a reference.
+                    const std::size_t index = varBase_ + op.a;
+                    const std::size_t ref = stack_[index].ref;
+                    stack_.emplace_back(ref == SIZE_MAX ? index : ref);
+                    break;
+                }
+                case COpCode::Call:
+                    t->pc = pc;
+                    Call(code, op);
+                    if (work_.Top().kind != CTask::Kind::Chain || status_ != Status::None) {
+                        return;
+                    }
+                    load();
+                    break;
+                case COpCode::Sys:
+                    Sys(code, op);
+                    break;
+                case COpCode::OutputCheck:
+                    if (factory_ == nullptr) {
+                        Write(" no alternate outputs specified ");
+                        pc = op.a;
+                    }
+                    break;
+                case COpCode::OutputOpen:
+                    if (!OpenOutput(code, op)) {
+                        pc = op.c;
+                    }
+                    break;
+                case COpCode::OutputClose:
+                    CloseOutput();
+                    break;
+                case COpCode::ExecuteCheck:
+                    if (insideExecute_) {
+                        Write(" execute not allowed within execute ");
+                        pc = op.a;
+                    }
+                    break;
+                case COpCode::Execute:
+                    t->pc = pc;
+                    if (Execute()) {
+                        load();
+                    }
+                    break;
+                case COpCode::EnvCheck:
+                    if (env_ == nullptr) {
+                        NoEnvironment();
+                        if (op.c != 0) {
+                            values_.Push(CValue());
+                        }
+                        pc = op.a;
+                    }
+                    break;
+                case COpCode::EnvRun:
+                    if (env_ == nullptr) {
+                        NoEnvironment();
+                    } else {
+                        Run(code, code.sites[op.a], values_.Last(op.b));
+                    }
+                    values_.Drop(op.b);
+                    break;
+                case COpCode::EnvValue: {
+                    CValue v = env_ == nullptr ? NoEnvironment()
+                                               : Value(code, code.sites[op.a], values_.Last(op.b));
+                    values_.Drop(op.b);
+                    values_.Push(std::move(v));
+                    break;
+                }
+                case COpCode::EnvRunVar:
+                    if (env_ == nullptr) {
+                        NoEnvironment();
+                    } else {
+                        Run(code, code.sites[op.a], std::span<const CValue>(&Var(op.b), 1));
+                    }
+                    break;
+                case COpCode::EnvValueVar: {
+                    CValue v = env_ == nullptr ? NoEnvironment()
+                                               : Value(code, code.sites[op.a],
+                                                       std::span<const CValue>(&Var(op.b), 1));
+                    values_.Push(std::move(v));
+                    break;
+                }
+                case COpCode::EnvBegin:
+                    chainBases_.push_back(children_.size());
+                    break;
+                case COpCode::EnvChild: {
+                    std::unique_ptr<CEnvironment> child = ChainObject()->Child(
+                        code.Name(code.sites[op.a]), *out_, values_.Last(op.b));
+                    values_.Drop(op.b);
+                    if (child == nullptr) {
+                        pc = op.c;
+                    } else {
+                        children_.push_back(std::move(child));
+                    }
+                    break;
+                }
+                case COpCode::EnvLast: {
+                    CEnvironment* object = ChainObject();
+                    const std::string_view name = code.Name(code.sites[op.a]);
+                    if (op.c == 0) {
+                        object->Run(name, *out_, values_.Last(op.b));
+                        values_.Drop(op.b);
+                    } else {
+                        CValue v = object->Value(name, *out_, values_.Last(op.b));
+                        values_.Drop(op.b);
+                        values_.Push(std::move(v));
+                    }
+                    break;
+                }
+                case COpCode::EnvEnd:
+                    children_.resize(chainBases_.back());
+                    chainBases_.pop_back();
+                    break;
+                case COpCode::PushString: {
+                    const std::string_view text = code.Text(op.a, op.b);
+                    values_.Push(code.transient ? CValue::String(text) : CValue::View(text));
+                    break;
+                }
+                case COpCode::PushLong:
+                    values_.Push(CValue::Long(static_cast<std::int32_t>(op.a)));
+                    break;
+                case COpCode::PushDouble:
+                    values_.Push(CValue::Double(code.doubles[op.a]));
+                    break;
+                case COpCode::PushVar:
+                    values_.Push(Var(op.a));
+                    break;
+                case COpCode::PushZero:
+                    values_.Push(CValue());
+                    break;
+                case COpCode::Assign: {
+                    CValue& target = Var(op.a);
+                    target = values_.Pop();
+                    if (op.b != 0) {
+                        values_.Push(target);
+                    }
+                    break;
+                }
+                case COpCode::Append: {
+                    // The operand nearest v was pushed last.
+                    CValue& target = Var(op.a);
+                    for (std::uint32_t i = 0; i < op.c; ++i) {
+                        char buffer[CValue::kNumberTextSize];
+                        target.AppendText(values_.Top(i).Text(buffer));
+                    }
+                    values_.Drop(op.c);
+                    if (op.b != 0) {
+                        values_.Push(target);
+                    }
+                    break;
+                }
+                case COpCode::Step: {
+                    CValue& v = Var(op.a);
+                    const auto delta = static_cast<std::int32_t>(op.b);
+                    if (op.c == 2) {
+                        CValue before = v;
+                        Step(v, delta);
+                        values_.Push(std::move(before));
+                    } else {
+                        Step(v, delta);
+                        if (op.c == 1) {
+                            values_.Push(v);
+                        }
+                    }
+                    break;
+                }
+                case COpCode::Not:
+                    values_.Top() = CValue::Long(values_.Top().IsTrue() ? 0 : 1);
+                    break;
+                case COpCode::Negate:
+                    values_.Top() = Negate(values_.Top());
+                    break;
+                case COpCode::Positive:
+                    values_.Top() = UnaryPlus(values_.Top());
+                    break;
+                case COpCode::Truth:
+                    values_.Top() = CValue::Long(values_.Top().IsTrue() ? 1 : 0);
+                    break;
+                case COpCode::Binary: {
+                    const CValue& left = values_.Top(0);
+                    const CValue& right = values_.Top(1);
+                    CValue result = op.a == kConcat ? Concatenate(left, right)
+                                    : op.a >= kLessEqual && op.a <= kEqual
+                                        ? Compare(static_cast<int>(op.a), left, right)
+                                        : Arithmetic(static_cast<int>(op.a), left, right);
+                    values_.Drop(1);
+                    values_.Top() = std::move(result);
+                    break;
+                }
+                case COpCode::OrJump:
+                case COpCode::AndJump: {
+                    const bool truth = values_.Top().IsTrue();
+                    if (truth == (op.code == COpCode::OrJump)) {
+                        values_.Top() = CValue::Long(truth ? 1 : 0);
+                        pc = op.a;
+                    } else {
+                        values_.Drop(1);
+                    }
+                    break;
+                }
+                case COpCode::Substr: {
+                    CValue result =
+                        Substr(values_.Top(2), values_.Top(1).ToLong(), values_.Top(0).ToLong());
+                    values_.Drop(3);
+                    values_.Push(std::move(result));
+                    break;
+                }
+                case COpCode::Param:
+                    values_.Top() = Param(values_.Top().ToLong());
+                    break;
+                case COpCode::EnvTest: {
+                    const bool truth = env_ == nullptr ? NoEnvironment().IsTrue()
+                                                       : Value(code, code.sites[op.a], {}).IsTrue();
+                    if (!truth) {
+                        pc = op.c;
+                    }
+                    break;
+                }
+                case COpCode::EnvArg:
+                    stack_.emplace_back(env_ == nullptr ? NoEnvironment()
+                                                        : Value(code, code.sites[op.a], {}));
+                    break;
+                case COpCode::StringArg: {
+                    const std::string_view text = code.Text(op.a, op.b);
+                    stack_.emplace_back(code.transient ? CValue::String(text) : CValue::View(text));
+                    break;
+                }
+                case COpCode::TestVarString: {
+                    const CSite& literal = code.sites[op.b];
+                    if (!Compares(op.k, Var(op.a), CValue::View(code.Name(literal)))) {
+                        pc = op.c;
+                    }
+                    break;
+                }
             }
         }
     }
 
     void WhileLimitReached() { Write(" while iteration max reached "); }
 
-    void StepWhile() {
-        CTask& t = work_.Top();
-        switch (t.phase) {
-            case CTask::Phase::Start:
-                t.remaining = loopLimit_;
-                if (t.remaining <= 0) {
-                    if (t.remaining == 0) {
-                        WhileLimitReached();
-                    }
-                    work_.Pop();
-                    return;
-                }
-                [[fallthrough]];
-            case CTask::Phase::Test:
-                if (!Truth(*t.code, t.node->second)) {
-                    work_.Pop();
-                    return;
-                }
-                t.phase = CTask::Phase::AfterBody;
-                PushChain(*t.code, t.node->first);
-                return;
-            case CTask::Phase::AfterBody:
-                if (status_ == Status::Return || status_ == Status::Exit) {
-                    work_.Pop();
-                    return;
-                }
-                if (status_ == Status::Break) {
-                    status_ = Status::None;
-                    work_.Pop();
-                    return;
-                }
-                if (status_ == Status::Continue) {
-                    status_ = Status::None;
-                    t.phase = CTask::Phase::AfterIterator;
-                    PushChain(*t.code, t.node->first, true);
-                    return;
-                }
-                [[fallthrough]];
-            case CTask::Phase::AfterIterator:
-                if (--t.remaining == 0) {
-                    WhileLimitReached();
-                    work_.Pop();
-                    return;
-                }
-                t.phase = CTask::Phase::Test;
-                return;
-        }
+    CValue NoEnvironment() {
+        Write(" no environment commands defined ");
+        return CValue();
     }
 
     // Invokes `tmpl` with the arguments from `base` to the top of the stack.
@@ -508,9 +646,11 @@ class CRunContext {
             return;  // the invocation entry on top returns at once
         }
         varBase_ = base + (argCount_ - tmpl.ParamCount());
-        stack_.resize(varBase_ + tmpl.Variables().size());
+        if (const std::size_t top = varBase_ + tmpl.Variables().size(); stack_.size() < top) {
+            stack_.resize(top);
+        }
         work_.Top().code = &tmpl.Code();  // marks that the chain ran
-        PushChain(tmpl.Code(), tmpl.Code().root);
+        PushChain(tmpl.Code());
     }
 
     void Return() {
@@ -528,7 +668,9 @@ class CRunContext {
         loopLimit_ = saved.loopLimit;
         insideExecute_ = saved.insideExecute;
         --depth_;
-        stack_.resize(frameBase_);
+        while (stack_.size() > frameBase_) {
+            stack_.pop_back();
+        }
         frameBase_ = saved.frameBase;
         varBase_ = saved.varBase;
         current_ = saved.tmpl;
@@ -537,103 +679,81 @@ class CRunContext {
     }
 
     // The template a `tmpl` statement calls: linked when its set was loaded, else by name.
-    const CTemplate* Callee(const CCode& code, const CSyntaxNode& n) const {
+    const CTemplate* Callee(const CCode& code, const CSite& site) const {
         const CTemplateSet* set = current_->Owner();
-        if (set == nullptr || n.link == kNoTemplate) {
+        if (set == nullptr || site.link == kNoTemplate) {
             return nullptr;
         }
-        if (n.link < set->Count()) {
-            return set->At(n.link);
+        if (site.link < set->Count()) {
+            return set->At(site.link);
         }
-        return set->Find(code.Text(n.second.node->first));
+        return set->Find(code.Name(site));
     }
 
-    void Call(const CCode& code, const CSyntaxNode& n) {
-        const CSyntaxNode& call = *n.second.node;
-        const std::size_t base = stack_.size();
-        for (const CSyntaxNode* link = call.second.IsNode() ? call.second.node : nullptr;
-             link != nullptr; link = link->first.IsNode() ? link->first.node : nullptr) {
-            const CSlot& arg = link->second;
-            if (arg.IsVar()) {
-                const std::size_t index = varBase_ + arg.pos;
-                const std::size_t ref = stack_[index].ref;
-                stack_.emplace_back(ref == SIZE_MAX ? index : ref);
-            } else {
-                stack_.emplace_back(Eval(code, arg));
-            }
-        }
-        const CTemplate* callee = Callee(code, n);
+    // The arguments are the last `op.b` slots of the stack.
+    void Call(const CCode& code, const COp& op) {
+        const std::size_t base = stack_.size() - op.b;
+        const CSite& site = code.sites[op.a];
+        const CTemplate* callee = Callee(code, site);
         if (callee == nullptr) {
-            Write(" can't find template " + std::string(code.Text(call.first)) + " ");
+            Write(" can't find template " + std::string(code.Name(site)) + " ");
             stack_.resize(base);
             return;
         }
         Invoke(*callee, base);
     }
 
-    // Evaluates a call's arguments onto the shared argument stack; they stay there, contiguous,
-    // until the guard goes. Nested calls push and pop above them during evaluation.
-    class ArgumentFrame {
-      public:
-        ArgumentFrame(CRunContext& run, const CCode& code, const CSyntaxNode& call)
-            : args_(run.args_), base_(run.args_.size()) {
-            const CSlot& first = call.second;
-            if (!first.IsNode()) {
-                return;
-            }
-            // A lone variable is passed where it lives: nothing runs while the callee reads it.
-            if (!first.node->first.IsNode() && first.node->second.IsVar()) {
-                single_ = &run.Variable(first.node->second).value;
-                return;
-            }
-            for (CSlot link = call.second; link.IsNode(); link = link.node->first) {
-                CValue v = run.Eval(code, link.node->second);
-                args_.push_back(std::move(v));
-            }
-        }
-        ArgumentFrame(const ArgumentFrame&) = delete;
-        ArgumentFrame& operator=(const ArgumentFrame&) = delete;
-        ~ArgumentFrame() { args_.resize(base_); }
-        std::span<const CValue> Values() const {
-            if (single_ != nullptr) {
-                return std::span<const CValue>(single_, 1);
-            }
-            return std::span<const CValue>(args_).subspan(base_);
-        }
-
-      private:
-        std::vector<CValue>& args_;
-        std::size_t base_;
-        const CValue* single_ = nullptr;
-    };
-
-    void SetOutput(const CCode& code, const CSyntaxNode* n) {
-        if (factory_ == nullptr) {
-            Write(" no alternate outputs specified ");
-            return;
-        }
-        const CSyntaxNode& call = *n->second.node;
-        const std::string_view name = code.Text(call.first);
-        const ArgumentFrame frame(*this, code, call);
-        std::unique_ptr<COutputStream> stream = factory_->Open(name, *out_, frame.Values());
-        if (!stream) {
-            Write(" output \"" + std::string(name) + "\" not known ");
-            return;
-        }
-        auto buffer = std::make_unique<CBufferedOutput>(*stream);
-        CBufferedOutput* next = buffer.get();
-        redirects_.push_back(CRedirect{std::move(stream), std::move(buffer), out_});
-        out_ = next;
-        work_.Push().kind = CTask::Kind::SetOutput;
-        PushChain(code, n->first);
+    int Number(const CSite& site) const {
+        return site.link < numbers_.size() ? numbers_[site.link] : CEnvironment::kByName;
     }
 
-    void Sys(const CCode& code, const CSyntaxNode& call) {
-        const std::string_view name = code.Text(call.first);
-        const ArgumentFrame frame(*this, code, call);
-        const std::span<const CValue> args = frame.Values();
+    void Run(const CCode& code, const CSite& site, std::span<const CValue> args) {
+        const int number = Number(site);
+        if (number == CEnvironment::kByName) {
+            env_->Run(code.Name(site), *out_, args);
+        } else {
+            env_->RunResolved(number, code.Name(site), *out_, args);
+        }
+    }
+
+    CValue Value(const CCode& code, const CSite& site, std::span<const CValue> args) {
+        const int number = Number(site);
+        if (number == CEnvironment::kByName) {
+            return env_->Value(code.Name(site), *out_, args);
+        }
+        return env_->ValueResolved(number, code.Name(site), *out_, args);
+    }
+
+    // The object the next link of an `env` chain asks: the last child, or the environment.
+    CEnvironment* ChainObject() {
+        return children_.size() > chainBases_.back() ? children_.back().get() : env_;
+    }
+
+    bool OpenOutput(const CCode& code, const COp& op) {
+        const std::string_view name = code.Name(code.sites[op.a]);
+        std::unique_ptr<COutputStream> stream = factory_->Open(name, *out_, values_.Last(op.b));
+        values_.Drop(op.b);
+        if (!stream) {
+            Write(" output \"" + std::string(name) + "\" not known ");
+            return false;
+        }
+        COutputStream* next = stream.get();
+        redirects_.push_back(CRedirect{std::move(stream), out_});
+        out_ = next;
+        return true;
+    }
+
+    void CloseOutput() {
+        out_ = redirects_.back().saved;
+        redirects_.pop_back();  // destroys the stream
+    }
+
+    void Sys(const CCode& code, const COp& op) {
+        const std::string_view name = code.Name(code.sites[op.a]);
+        const std::span<const CValue> args = values_.Last(op.b);
         // A missing argument counts as long 0.
         const CValue first = args.empty() ? CValue() : args.front();
+        values_.Drop(op.b);
         if (name == "runcmd") {
             if (!first.IsString()) {
                 Write(" sys.runcmd parameter is not a string ");
@@ -650,15 +770,13 @@ class CRunContext {
         }
     }
 
-    void Execute(const CCode& code, const CSlot& e) {
-        if (insideExecute_) {
-            Write(" execute not allowed within execute ");
-            return;
-        }
-        const CValue source = Eval(code, e);
+    // Compiles the string on top into the current template's working copy and pushes its
+    // chain; false when nothing is to run.
+    bool Execute() {
+        const CValue source = values_.Pop();
         if (!source.IsString()) {
             Write(" execute parameter is not a string ");
-            return;
+            return false;
         }
         if (copies_.empty() || copies_.back().owner != current_) {
             copies_.push_back(CWorkingCopy{current_, current_->Variables()});
@@ -676,8 +794,9 @@ class CRunContext {
         }
         if (error.line != 0) {
             Write(" execute: line " + std::to_string(error.line) + ": " + error.message + " ");
-            return;
+            return false;
         }
+        EmitCode(*compiled);
         compiled->transient = true;
         // The names of the executed text are looked up as the set's were, for as long as it runs.
         const std::size_t firstNumber = numbers_.size();
@@ -692,110 +811,26 @@ class CRunContext {
         const CCode& body = *compiled;
         compiled_.push_back(CCompiled{std::move(compiled), firstNumber});
         work_.Push().kind = CTask::Kind::Execute;
-        PushChain(body, body.root);
+        PushChain(body);
+        return true;
     }
 
-    // A variable's own value, or the value evaluated into `scratch`; good until the next
-    // evaluation.
-    const CValue& Peek(const CCode& code, const CSlot& s, CValue& scratch) {
-        if (s.IsVar()) {
-            return Variable(s).value;
+    void EndExecute() {
+        insideExecute_ = false;
+        if (status_ == Status::Return) {
+            status_ = Status::None;
         }
-        scratch = Eval(code, s);
-        return scratch;
+        numbers_.resize(compiled_.back().firstNumber);
+        compiled_.pop_back();
+        work_.Pop();
     }
 
-    // Expressions recurse natively; the compiler bounds their depth.
-    CValue Eval(const CCode& code, const CSlot& s) {
-        switch (s.kind) {
-            case CSlot::Kind::Empty:
-                return CValue();
-            case CSlot::Kind::String:
-                return code.transient ? CValue::String(code.Text(s)) : CValue::View(code.Text(s));
-            case CSlot::Kind::Long:
-                return CValue::Long(s.lng);
-            case CSlot::Kind::Double:
-                return CValue::Double(s.dbl);
-            case CSlot::Kind::Var:
-                return Variable(s).value;
-            case CSlot::Kind::Node:
-                break;
-        }
-        const CSyntaxNode& n = *s.node;
-        switch (n.kind) {
-            case kAssign:
-                return Assign(code, n);
-            case kIncrement:
-            case kDecrement: {
-                CValue& v = Variable(n.second).value;
-                CValue before = v;
-                Step(v, n.kind == kIncrement ? 1 : -1);
-                return n.first.lng != 0 ? v : before;
-            }
-            case kOr:
-            case kAnd: {
-                const bool left = Truth(code, n.first);
-                if (left == (n.kind == kOr)) {
-                    return CValue::Long(left ? 1 : 0);
-                }
-                return CValue::Long(Truth(code, n.second) ? 1 : 0);
-            }
-            case kNot:
-                return CValue::Long(Truth(code, n.second) ? 0 : 1);
-            case kPlus:
-            case kMinus:
-                if (n.first.IsEmpty()) {
-                    const CValue v = Eval(code, n.second);
-                    return n.kind == kPlus ? UnaryPlus(v) : Negate(v);
-                }
-                [[fallthrough]];
-            case kTimes:
-            case kDivide:
-            case kModulo:
-            case kConcat:
-            case kLessEqual:
-            case kGreaterEqual:
-            case kNotEqual:
-            case kLess:
-            case kGreater:
-            case kEqual: {
-                // The right operand runs first; a variable on the right is only read in place
-                // when the left side cannot change it.
-                CValue rightScratch;
-                CValue leftScratch;
-                const CValue& right = n.first.IsNode() ? (rightScratch = Eval(code, n.second))
-                                                       : Peek(code, n.second, rightScratch);
-                const CValue& left = Peek(code, n.first, leftScratch);
-                if (n.kind == kConcat) {
-                    return Concatenate(left, right);
-                }
-                if (n.kind >= kLessEqual && n.kind <= kEqual) {
-                    return Compare(n.kind, left, right);
-                }
-                return Arithmetic(n.kind, left, right);
-            }
-            case kSubstr:
-                return Substr(code, n);
-            case kParam:
-                return Param(Eval(code, n.second).ToLong());
-            case kEnv:
-                return Env(code, n);
-            default:
-                return CValue();
-        }
-    }
-
-    CValue Substr(const CCode& code, const CSyntaxNode& n) {
-        CValue s = Eval(code, n.first);
-        const std::int32_t index = Eval(code, n.second.node->first).ToLong();
-        const std::int32_t count = Eval(code, n.second.node->second).ToLong();
+    CValue Substr(const CValue& from, std::int32_t index, std::int32_t count) {
         if (index < 0 || count < 0) {
             Write(" negative number for substr index or items ");
             return CValue();
         }
-        if (!s.IsString()) {
-            s = CValue::String(s.ToText());
-        }
+        const CValue s = from.IsString() ? from : CValue::String(from.ToText());
         if (static_cast<std::size_t>(index) >= s.StringValue().size()) {
             Write(" substr index larger than string ");
             return CValue();
@@ -814,86 +849,24 @@ class CRunContext {
         return CValue();
     }
 
-    CValue Ask(int number, std::string_view name, bool statement, std::span<const CValue> args) {
-        if (statement) {
-            if (number == CEnvironment::kByName) {
-                env_->Run(name, *out_, args);
-            } else {
-                env_->RunResolved(number, name, *out_, args);
-            }
-            return CValue();
-        }
-        if (number == CEnvironment::kByName) {
-            return env_->Value(name, *out_, args);
-        }
-        return env_->ValueResolved(number, name, *out_, args);
-    }
-
-    // `env` as a statement (marked in the first slot) runs; otherwise it yields a value.
-    CValue Env(const CCode& code, const CSyntaxNode& n) {
-        if (env_ == nullptr) {
-            Write(" no environment commands defined ");
-            return CValue();
-        }
-        const CSyntaxNode& firstLink = *n.second.node;
-        if (!firstLink.first.IsNode()) {
-            const CSyntaxNode& call = *firstLink.second.node;
-            const std::string_view name = code.Text(call.first);
-            const int number = n.link < numbers_.size() ? numbers_[n.link] : CEnvironment::kByName;
-            const bool statement = !n.first.IsEmpty();
-            // Most names are asked for without arguments, or with one.
-            if (!call.second.IsNode()) {
-                return Ask(number, name, statement, {});
-            }
-            const CSlot& arg = call.second.node->second;
-            if (!call.second.node->first.IsNode()) {
-                if (arg.IsVar()) {
-                    return Ask(number, name, statement, {&Variable(arg).value, 1});
-                }
-                const CValue value = Eval(code, arg);
-                return Ask(number, name, statement, {&value, 1});
-            }
-            const ArgumentFrame frame(*this, code, call);
-            return Ask(number, name, statement, frame.Values());
-        }
-        CEnvironment* object = env_;
-        std::vector<std::unique_ptr<CEnvironment>> children;
-        for (CSlot link = n.second; link.IsNode(); link = link.node->first) {
-            const CSyntaxNode& call = *link.node->second.node;
-            const std::string_view name = code.Text(call.first);
-            const ArgumentFrame frame(*this, code, call);
-            const std::span<const CValue> args = frame.Values();
-            if (link.node->first.IsNode()) {
-                children.push_back(object->Child(name, *out_, args));
-                object = children.back().get();
-                if (object == nullptr) {
-                    return CValue();
-                }
-            } else if (!n.first.IsEmpty()) {
-                object->Run(name, *out_, args);
-                return CValue();
-            } else {
-                return object->Value(name, *out_, args);
-            }
-        }
-        return CValue();
-    }
-
     CEnvironment* env_;
     COutputFactory* factory_;
     CBufferedOutput page_;
-    CBufferedOutput* out_;
+    COutputStream* out_;
     const RunOptions& options_;
 
     std::vector<CStackSlot> stack_;
-    std::vector<CValue> args_;
+    CValueStack values_;
     CPlainStack<CTask> work_;
     CPlainStack<CSavedFrame> frames_;
     std::vector<CRedirect> redirects_;
     std::vector<CCompiled> compiled_;
     std::vector<CWorkingCopy> copies_;
+    // The objects of the `env` chains being evaluated, and where each chain's begin.
+    std::vector<std::unique_ptr<CEnvironment>> children_;
+    std::vector<std::size_t> chainBases_;
     // What the environment resolved the names of one-link `env` expressions to, by the number
-    // their nodes were linked with: the set's names first, then those of executed text.
+    // their sites were linked with: the set's names first, then those of executed text.
     std::vector<int> numbers_;
     const CTemplate* current_ = nullptr;
     std::size_t frameBase_ = 0;

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "report/engine/compiler.h"
+#include "report/engine/emit.h"
 #include "report/engine/lexer.h"
 
 namespace zelvant::report {
@@ -31,7 +32,9 @@ CTemplate::CompileResult CTemplate::Compile(std::string_view text, std::size_t p
     if (!CompileTemplate(tokens, code_, vars_, name_, paramCount_, error)) {
         errorLine_ = error.line;
         error_ = error.message;
+        return result;
     }
+    EmitCode(code_);
     return result;
 }
 
@@ -124,20 +127,17 @@ bool CTemplateSet::LoadText(std::string_view input, COutputStream& diagnostics) 
 
 void CTemplateSet::Link(CCode& code,
                         const std::function<std::uint32_t(std::string_view)>& numberOf) const {
-    for (CSyntaxNode& n : code.nodes) {
-        if (n.kind == kTmpl) {
-            const CTemplate* callee = Find(code.Text(n.second.node->first));
-            if (callee == nullptr) {
-                n.link = kNoTemplate;
-                continue;
-            }
+    for (CSite& site : code.sites) {
+        if (site.kind == CSite::Kind::Env) {
+            site.link = numberOf(code.Name(site));
+        } else if (site.kind == CSite::Kind::Template) {
+            site.link = kNoTemplate;
             for (std::size_t i = 0; i < templates_.size(); ++i) {
-                if (templates_[i].get() == callee) {
-                    n.link = static_cast<std::uint32_t>(i);
+                if (templates_[i]->Name() == code.Name(site)) {
+                    site.link = static_cast<std::uint32_t>(i);
+                    break;
                 }
             }
-        } else if (n.kind == kEnv && !n.second.node->first.IsNode()) {
-            n.link = numberOf(code.Text(n.second.node->second.node->first));
         }
     }
 }

@@ -79,7 +79,7 @@ class CTemplateSet {
     const CTemplate* At(std::size_t index) const { return templates_[index].get(); }
 
     // The names of the one-link `env` expressions of all templates, each once, in the order of
-    // the numbers their nodes were linked with.
+    // the numbers their sites were linked with.
     const std::vector<std::string>& EnvNames() const { return envNames_; }
     // Links `code` against this set: each `tmpl` call to its template's position, each one-link
     // `env` expression to the number `numberOf` gives its name.

@@ -34,19 +34,6 @@ CValue CValue::Reserve(std::size_t size, std::size_t capacity, char*& bytes) {
     return out;
 }
 
-CValue CValue::Long(std::int32_t v) {
-    CValue out;
-    out.p_.lng = v;
-    return out;
-}
-
-CValue CValue::Double(double v) {
-    CValue out;
-    out.type_ = Type::Double;
-    out.p_.dbl = v;
-    return out;
-}
-
 CValue CValue::String(std::string_view v) {
     if (v.empty()) {
         return View({});
@@ -54,14 +41,6 @@ CValue CValue::String(std::string_view v) {
     char* bytes = nullptr;
     CValue out = Reserve(v.size(), v.size(), bytes);
     std::memcpy(bytes, v.data(), v.size());
-    return out;
-}
-
-CValue CValue::View(std::string_view v) {
-    CValue out;
-    out.type_ = Type::String;
-    out.p_.chars = v.data();
-    out.size_ = v.size();
     return out;
 }
 
@@ -135,16 +114,8 @@ std::string CValue::ToText() const {
     return std::string(Text(buffer));
 }
 
-bool CValue::IsTrue() const {
-    switch (type_) {
-        case Type::Long:
-            return p_.lng != 0;
-        case Type::Double:
-            return TruncateDouble(p_.dbl) != 0;
-        case Type::String:
-            return size_ != 0;
-    }
-    return false;
+bool CValue::DoubleIsTrue(double d) {
+    return TruncateDouble(d) != 0;
 }
 
 void CValue::AppendText(std::string_view tail) {

@@ -45,8 +45,17 @@ class CValue {
     }
     ~CValue() { Release(); }
 
-    static CValue Long(std::int32_t v);
-    static CValue Double(double v);
+    static CValue Long(std::int32_t v) {
+        CValue out;
+        out.p_.lng = v;
+        return out;
+    }
+    static CValue Double(double v) {
+        CValue out;
+        out.type_ = Type::Double;
+        out.p_.dbl = v;
+        return out;
+    }
     // Copies the bytes.
     static CValue String(std::string_view v);
     static CValue String(const std::string& v) { return String(std::string_view(v)); }
@@ -54,7 +63,13 @@ class CValue {
     // Refers to the bytes without copying them. They must stay unchanged for as long as the
     // value or any copy of it is used: static text, the text of the templates being run, or a
     // document that outlives the run.
-    static CValue View(std::string_view v);
+    static CValue View(std::string_view v) {
+        CValue out;
+        out.type_ = Type::String;
+        out.p_.chars = v.data();
+        out.size_ = v.size();
+        return out;
+    }
 
     Type GetType() const { return type_; }
     bool IsLong() const { return type_ == Type::Long; }
@@ -75,7 +90,17 @@ class CValue {
     // "%ld", "%f" or the string itself.
     std::string ToText() const;
     // Not zero (a double after truncation) / not empty.
-    bool IsTrue() const;
+    bool IsTrue() const {
+        switch (type_) {
+            case Type::Long:
+                return p_.lng != 0;
+            case Type::Double:
+                return DoubleIsTrue(p_.dbl);
+            case Type::String:
+                return size_ != 0;
+        }
+        return false;
+    }
 
     // The text of a number ("%ld" or "%f") in `buffer`, which must hold kNumberTextSize bytes;
     // a string's own bytes.
@@ -99,6 +124,7 @@ class CValue {
         char* Bytes() { return reinterpret_cast<char*>(this + 1); }
     };
     static CBlock* NewBlock(std::size_t capacity);
+    static bool DoubleIsTrue(double d);
     // A string value of `size` bytes in a new block of at least `capacity`; the caller fills it.
     static CValue Reserve(std::size_t size, std::size_t capacity, char*& bytes);
     // What a value moved from is left as: long 0.
