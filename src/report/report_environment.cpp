@@ -52,14 +52,13 @@ struct NameEntry {
 
 // The names in a fixed order, so that a name's position is the number a run resolves it to.
 struct NameTable {
-    std::vector<std::pair<std::string_view, NameEntry>> entries;
+    std::vector<NameEntry> entries;
     std::unordered_map<std::string_view, int> positions;
 };
 
 const NameTable& Names() {
     static const NameTable table = [] {
-        NameTable t;
-        t.entries = {
+        std::vector<std::pair<std::string_view, NameEntry>> named = {
             {"nextfolder", {NameKind::NextFolder}},
             {"nextrecord", {NameKind::NextRecord}},
             {"html", {NameKind::Html}},
@@ -75,15 +74,17 @@ const NameTable& Names() {
         };
         for (const FieldInfo& info : AllFields()) {
             if (!info.reportVar.empty()) {
-                t.entries.emplace_back(info.reportVar, NameEntry{NameKind::Field, info.field});
+                named.emplace_back(info.reportVar, NameEntry{NameKind::Field, info.field});
             }
         }
         for (const PrintFlagInfo& flag : PrintFlagFields()) {
-            t.entries.emplace_back(flag.printName, NameEntry{NameKind::Print, flag.field});
-            t.entries.emplace_back(flag.titleName, NameEntry{NameKind::Title, flag.field});
+            named.emplace_back(flag.printName, NameEntry{NameKind::Print, flag.field});
+            named.emplace_back(flag.titleName, NameEntry{NameKind::Title, flag.field});
         }
-        for (std::size_t i = 0; i < t.entries.size(); ++i) {
-            t.positions.emplace(t.entries[i].first, static_cast<int>(i));
+        NameTable t;
+        for (const auto& [name, entry] : named) {
+            t.positions.emplace(name, static_cast<int>(t.entries.size()));
+            t.entries.push_back(entry);
         }
         return t;
     }();
@@ -97,12 +98,27 @@ int FindName(std::string_view name) {
 }
 
 // Asked for on every `env` expression: the table is found once.
-const std::vector<std::pair<std::string_view, NameEntry>>& kEntries = Names().entries;
+const std::vector<NameEntry>& kEntries = Names().entries;
 
 const NameEntry* EntryAt(int number) {
     return number >= 0 && static_cast<std::size_t>(number) < kEntries.size()
-               ? &kEntries[static_cast<std::size_t>(number)].second
+               ? &kEntries[static_cast<std::size_t>(number)]
                : nullptr;
+}
+
+// The names asked for less often than once per record.
+CValue OtherValue(const ReportContext& c, const NameEntry* entry, std::string_view name,
+                  COutputStream& out, std::span<const CValue> args);
+
+// A date as one value: the long date, then ", " and the time.
+[[gnu::noinline]] CValue DateValue(const IDateFormatter& dates, DateTimeValue value,
+                                   bool withTime) {
+    std::string date;
+    std::string time;
+    if (!ReportDateParts(dates, value, withTime, date, time)) {
+        return CValue::View({});
+    }
+    return withTime ? CValue::Join({date, ", ", time}) : CValue::String(date);
 }
 
 // Bytes that HTML escaping looks at twice.
@@ -271,10 +287,6 @@ std::unique_ptr<CEnvironment> CReportEnvironment::Child(std::string_view, COutpu
     return nullptr;
 }
 
-std::string CReportEnvironment::Date(DateTimeValue value, bool withTime) const {
-    return FormatReportDate(c_.dates, value, withTime);
-}
-
 // Texts of the document are handed out without a copy: nothing in a run changes the document,
 // and it outlives the run.
 CValue CReportEnvironment::RecordValue(RecordField field) const {
@@ -285,11 +297,11 @@ CValue CReportEnvironment::RecordValue(RecordField field) const {
     switch (field) {
         case RecordField::Created:
         case RecordField::Modified:
-            return CValue::String(Date(record->GetDate(field), true));
+            return DateValue(c_.dates, record->GetDate(field), true);
         case RecordField::ExpiresOn:
-            return CValue::String(record->GetInt(RecordField::HasExpiry) == 0
-                                      ? std::string()
-                                      : Date(record->GetDate(field), false));
+            return record->GetInt(RecordField::HasExpiry) == 0
+                       ? CValue::View({})
+                       : DateValue(c_.dates, record->GetDate(field), false);
         default: {
             const std::string& stored = record->GetText(field);
             return IsValidUtf8(stored) ? CValue::View(stored) : CValue::String(DisplayText(stored));
@@ -302,25 +314,46 @@ CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
     return ValueResolved(FindName(name), name, out, args);
 }
 
-// Any number, kByName for a name not known.
+// Any number, kByName for a name not known. The names asked for once per record are answered
+// here; the others apart, so that these stay quick.
 CValue CReportEnvironment::ValueResolved(int number, std::string_view name, COutputStream& out,
                                          std::span<const CValue> args) {
     const NameEntry* entry = EntryAt(number);
+    if (entry != nullptr) {
+        switch (entry->kind) {
+            case NameKind::NextRecord:
+                return CValue::Long(c_.cursor.NextRecord(c_.folders) ? 1 : 0);
+            case NameKind::Field:
+                return RecordValue(entry->field);
+            case NameKind::Print:
+                return CValue::Long(c_.flags.Prints(entry->field) ? 1 : 0);
+            case NameKind::Title:
+                return CValue::View(InfoOf(entry->field).label);
+            default:
+                break;
+        }
+    }
+    return OtherValue(c_, entry, name, out, args);
+}
+
+namespace {
+
+[[gnu::noinline]] CValue OtherValue(const ReportContext& c, const NameEntry* entry,
+                                    std::string_view name, COutputStream& out,
+                                    std::span<const CValue> args) {
     if (entry == nullptr) {
         WriteText(out, " " + std::string(name) + ": command unknown ");
         return CValue::Long(0);
     }
     switch (entry->kind) {
         case NameKind::NextFolder:
-            return CValue::Long(c_.cursor.NextFolder(c_.folders) ? 1 : 0);
+            return CValue::Long(c.cursor.NextFolder(c.folders) ? 1 : 0);
         case NameKind::NextRecord:
-            return CValue::Long(c_.cursor.NextRecord(c_.folders) ? 1 : 0);
+            return CValue::Long(c.cursor.NextRecord(c.folders) ? 1 : 0);
         case NameKind::Field:
-            return RecordValue(entry->field);
         case NameKind::Print:
-            return CValue::Long(c_.flags.Prints(entry->field) ? 1 : 0);
         case NameKind::Title:
-            return CValue::View(InfoOf(entry->field).label);
+            break;  // answered by ValueResolved
         case NameKind::Html:
             if (args.empty()) {
                 return CValue::View({});
@@ -329,33 +362,35 @@ CValue CReportEnvironment::ValueResolved(int number, std::string_view name, COut
                 HtmlEscape(args[0].IsString() ? args[0].StringValue() : args[0].ToText()));
         case NameKind::FolderName:
         case NameKind::FolderPath: {
-            const CFolder* folder = c_.cursor.CurrentFolder(c_.folders);
+            const CFolder* folder = c.cursor.CurrentFolder(c.folders);
             if (folder == nullptr) {
                 return CValue::View(kNoRecord);
             }
             return CValue::String(
                 entry->kind == NameKind::FolderName
                     ? DisplayText(folder->Name())
-                    : FolderDisplayPath(c_.folders, c_.cursor.CurrentFolderIndex()));
+                    : FolderDisplayPath(c.folders, c.cursor.CurrentFolderIndex()));
         }
         case NameKind::StrVal:
             return CValue::View("a new string");
         case NameKind::DocTitle:
-            return CValue::String(c_.documentTitle);
+            return CValue::String(c.documentTitle);
         case NameKind::Template:
-            return CValue::String(c_.cursor.TemplateName());
+            return CValue::String(c.cursor.TemplateName());
         case NameKind::FolderTotal:
-            return CValue::Long(c_.cursor.FolderTotal());
+            return CValue::Long(c.cursor.FolderTotal());
         case NameKind::RecordTotal:
-            return CValue::Long(c_.cursor.RecordTotal());
+            return CValue::Long(c.cursor.RecordTotal());
         case NameKind::SysDate:
         case NameKind::SysDateTime: {
-            const DateTimeValue now = c_.now ? c_.now() : NowLocal();
-            return CValue::String(Date(now, entry->kind == NameKind::SysDateTime));
+            const DateTimeValue now = c.now ? c.now() : NowLocal();
+            return DateValue(c.dates, now, entry->kind == NameKind::SysDateTime);
         }
     }
     return CValue::Long(0);
 }
+
+}  // namespace
 
 std::string HtmlEscape(std::string_view text) {
     std::string out;

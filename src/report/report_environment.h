@@ -70,7 +70,6 @@ class CReportEnvironment : public CEnvironment {
 
   private:
     CValue RecordValue(RecordField field) const;
-    std::string Date(DateTimeValue value, bool withTime) const;
 
     ReportContext c_;
 };

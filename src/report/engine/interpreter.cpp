@@ -57,9 +57,10 @@ class CBufferedOutput final : public COutputStream {
     }
 
     [[gnu::always_inline]] void Append(std::string_view text) {
-        if (text.size() <= kSize - used_) {
-            std::memcpy(buffer_.get() + used_, text.data(), text.size());
-            used_ += text.size();
+        const std::size_t n = text.size();
+        if (n <= kSize - used_) {
+            Copy(buffer_.get() + used_, text.data(), n);
+            used_ += n;
             return;
         }
         AppendLong(text);
@@ -78,6 +79,30 @@ class CBufferedOutput final : public COutputStream {
 
   private:
     static constexpr std::size_t kSize = 16384;
+
+    // Most pieces are short: copies of a fixed size, overlapping, spare a call to memcpy.
+    [[gnu::always_inline]] static void Copy(char* to, const char* from, std::size_t n) {
+        if (n <= 16) {
+            if (n >= 8) {
+                std::memcpy(to, from, 8);
+                std::memcpy(to + n - 8, from + n - 8, 8);
+            } else if (n >= 4) {
+                std::memcpy(to, from, 4);
+                std::memcpy(to + n - 4, from + n - 4, 4);
+            } else if (n > 0) {
+                to[0] = from[0];
+                to[n / 2] = from[n / 2];
+                to[n - 1] = from[n - 1];
+            }
+            return;
+        }
+        if (n <= 32) {
+            std::memcpy(to, from, 16);
+            std::memcpy(to + n - 16, from + n - 16, 16);
+            return;
+        }
+        std::memcpy(to, from, n);
+    }
 
     void AppendLong(std::string_view text) {
         Flush();
@@ -99,13 +124,12 @@ class CBufferedOutput final : public COutputStream {
 template <class T>
 class CPlainStack {
   public:
+    // The caller sets what it needs of the entry.
     T& Push() {
         if (size_ == items_.size()) {
             items_.resize(std::max<std::size_t>(16, 2 * items_.size()));
         }
-        T& item = items_[size_++];
-        item = T{};
-        return item;
+        return items_[size_++];
     }
     void Pop() { --size_; }
     T& Top() { return items_[size_ - 1]; }
@@ -117,75 +141,71 @@ class CPlainStack {
     std::size_t size_ = 0;
 };
 
-// The values expressions work on, in raw storage: pushing constructs in place and popping
-// destroys, with no assignment between them.
-class CValueStack {
+// A stack in raw storage: pushing constructs in place and popping destroys, with nothing
+// assigned in between. References into it last until it grows.
+template <class T>
+class CRawStack {
   public:
-    CValueStack() = default;
-    CValueStack(const CValueStack&) = delete;
-    CValueStack& operator=(const CValueStack&) = delete;
-    ~CValueStack() {
+    CRawStack() = default;
+    CRawStack(const CRawStack&) = delete;
+    CRawStack& operator=(const CRawStack&) = delete;
+    ~CRawStack() {
         Drop(top_);
-        std::allocator<CValue>().deallocate(slots_, capacity_);
+        std::allocator<T>().deallocate(items_, capacity_);
     }
 
-    template <class V>
-    void Push(V&& v) {
+    template <class... A>
+    void Push(A&&... a) {
         if (top_ == capacity_) {
             Grow();
         }
-        ::new (static_cast<void*>(slots_ + top_)) CValue(std::forward<V>(v));
+        ::new (static_cast<void*>(items_ + top_)) T(std::forward<A>(a)...);
         ++top_;
     }
-    CValue Pop() {
-        CValue* slot = slots_ + --top_;
-        CValue v(std::move(*slot));
-        slot->~CValue();
+    T Pop() {
+        T* item = items_ + --top_;
+        T v(std::move(*item));
+        item->~T();
         return v;
     }
-    // The value `below` places under the top.
-    CValue& Top(std::size_t below = 0) { return slots_[top_ - 1 - below]; }
+    // The item `below` places under the top.
+    T& Top(std::size_t below = 0) { return items_[top_ - 1 - below]; }
+    T& operator[](std::size_t i) { return items_[i]; }
     void Drop(std::size_t n) {
         for (; n > 0; --n) {
-            slots_[--top_].~CValue();
+            items_[--top_].~T();
         }
     }
-    std::span<const CValue> Last(std::size_t n) const {
-        return std::span<const CValue>(slots_ + (top_ - n), n);
+    // Drops down to `size` items, or pushes default ones up to it.
+    void Resize(std::size_t size) {
+        if (size < top_) {
+            Drop(top_ - size);
+        }
+        while (top_ < size) {
+            Push();
+        }
     }
+    std::span<const T> Last(std::size_t n) const {
+        return std::span<const T>(items_ + (top_ - n), n);
+    }
+    std::size_t Size() const { return top_; }
 
   private:
     void Grow() {
         const std::size_t capacity = std::max<std::size_t>(32, 2 * capacity_);
-        CValue* slots = std::allocator<CValue>().allocate(capacity);
+        T* items = std::allocator<T>().allocate(capacity);
         for (std::size_t i = 0; i < top_; ++i) {
-            ::new (static_cast<void*>(slots + i)) CValue(std::move(slots_[i]));
-            slots_[i].~CValue();
+            ::new (static_cast<void*>(items + i)) T(std::move(items_[i]));
+            items_[i].~T();
         }
-        std::allocator<CValue>().deallocate(slots_, capacity_);
-        slots_ = slots;
+        std::allocator<T>().deallocate(items_, capacity_);
+        items_ = items;
         capacity_ = capacity;
     }
 
-    CValue* slots_ = nullptr;
+    T* items_ = nullptr;
     std::size_t top_ = 0;
     std::size_t capacity_ = 0;
-};
-
-// What runs is kept on an explicit work stack, so that nested template calls consume no native
-// stack; blocks within a template are jumps. The entry on top is what runs next.
-struct CTask {
-    enum class Kind : std::uint8_t { Chain, Invocation, Execute };
-
-    Kind kind = Kind::Chain;
-    // Chain: the next instruction.
-    std::uint32_t pc = 0;
-    // Chain: what runs. Invocation: set once the callee's chain was pushed.
-    const CCode* code = nullptr;
-    // Chain: how many `setoutput` redirections were open when it started.
-    std::size_t outputs = 0;
-    // Chain: how many more runs the `while` at each nesting level may make.
-    std::int32_t remaining[kMaxWhileNesting] = {};
 };
 
 // The caller's state, restored when an invocation returns.
@@ -196,6 +216,23 @@ struct CSavedFrame {
     std::size_t argCount = 0;
     std::int32_t loopLimit = 0;
     bool insideExecute = false;
+};
+
+// What runs is kept on an explicit work stack of chains, so that nested template calls consume
+// no native stack; blocks within a chain are jumps. The chain on top is what runs next: the
+// body of a template invocation, or text compiled by `execute` running in the frame below it.
+struct CTask {
+    enum class Kind : std::uint8_t { Invocation, Executed };
+
+    Kind kind = Kind::Invocation;
+    std::uint32_t pc = 0;  // the next instruction
+    const CCode* code = nullptr;
+    // How many `setoutput` redirections were open when it started.
+    std::size_t outputs = 0;
+    // How many more runs the `while` at each nesting level may make.
+    std::int32_t remaining[kMaxWhileNesting] = {};
+    // Invocation: what its end restores.
+    CSavedFrame caller;
 };
 
 struct CRedirect {
@@ -213,9 +250,7 @@ class CRunContext {
   public:
     CRunContext(CEnvironment* environment, COutputStream& output, COutputFactory* factory,
                 const RunOptions& options)
-        : env_(environment), factory_(factory), page_(output), out_(&page_), options_(options) {
-        stack_.reserve(16);
-    }
+        : env_(environment), factory_(factory), page_(output), out_(&page_), options_(options) {}
 
     void Run(const CTemplate& entry) {
         // The names the set's `env` expressions use are looked up once, here.
@@ -227,24 +262,14 @@ class CRunContext {
         }
         Invoke(entry, 0);
         while (!work_.Empty()) {
-            switch (work_.Top().kind) {
-                case CTask::Kind::Chain:
-                    Exec();
-                    break;
-                case CTask::Kind::Invocation:
-                    Return();
-                    break;
-                case CTask::Kind::Execute:
-                    EndExecute();
-                    break;
-            }
+            Exec();
         }
         page_.Flush();
     }
 
   private:
     // Only the page is collected: a stream of `setoutput` sees each write as it happens.
-    void Write(std::string_view text) {
+    [[gnu::always_inline]] void Write(std::string_view text) {
         if (out_ == &page_) {
             page_.Append(text);
         } else {
@@ -252,7 +277,7 @@ class CRunContext {
         }
     }
 
-    void WriteValue(const CValue& v) {
+    [[gnu::always_inline]] void WriteValue(const CValue& v) {
         if (v.IsString()) {
             Write(v.StringValue());
             return;
@@ -267,31 +292,42 @@ class CRunContext {
     }
     CValue& Var(std::uint32_t v) { return Target(varBase_ + v).value; }
 
-    void PushChain(const CCode& code) {
+    CTask& PushChain(CTask::Kind kind, const CCode& code) {
         CTask& t = work_.Push();
+        t.kind = kind;
+        t.pc = 0;
         t.code = &code;
         t.outputs = redirects_.size();
+        return t;
     }
 
-    // Whatever ends the chain on top also ends the redirections it opened.
+    // Whatever ends the chain on top also ends the redirections it opened, and a `return`
+    // ends no more than it.
     void EndChain() {
-        while (redirects_.size() > work_.Top().outputs) {
+        CTask& t = work_.Top();
+        while (redirects_.size() > t.outputs) {
             CloseOutput();
         }
-        work_.Pop();
-    }
-
-    // Invocations that ended return, and the caller's chain is next again unless the run is
-    // being left: then true.
-    bool Resume() {
-        while (!work_.Empty() && work_.Top().kind == CTask::Kind::Invocation) {
-            Return();
+        if (status_ == Status::Return) {
+            status_ = Status::None;
         }
-        return !work_.Empty() && work_.Top().kind == CTask::Kind::Chain && status_ == Status::None;
+        if (t.kind == CTask::Kind::Executed) {
+            work_.Pop();
+            insideExecute_ = false;
+            numbers_.resize(compiled_.back().firstNumber);
+            compiled_.pop_back();
+            return;
+        }
+        const CSavedFrame caller = t.caller;
+        work_.Pop();
+        if (!copies_.empty() && copies_.back().owner == current_) {
+            copies_.pop_back();
+        }
+        Leave(caller);
     }
 
-    // Runs the chain on top, and the chains of the templates it calls and of those it returns
-    // to, until something other than a chain is next.
+    // Runs the chain on top, and the chains of the templates it calls and returns to, until the
+    // run ends or is being left.
     void Exec() {
         if (status_ != Status::None) {
             EndChain();  // an `exit` came back from a call
@@ -314,7 +350,7 @@ class CRunContext {
             switch (op.code) {
                 case COpCode::End:
                     EndChain();
-                    if (!Resume()) {
+                    if (work_.Empty() || status_ != Status::None) {
                         return;
                     }
                     load();
@@ -363,7 +399,7 @@ class CRunContext {
                 case COpCode::Return:
                     status_ = Status::Return;
                     EndChain();
-                    if (!Resume()) {
+                    if (work_.Empty() || status_ != Status::None) {
                         return;
                     }
                     load();
@@ -378,19 +414,19 @@ class CRunContext {
                     }
                     break;
                 case COpCode::PushArg:
-                    stack_.emplace_back(values_.Pop());
+                    stack_.Push(values_.Pop());
                     break;
                 case COpCode::PushArgRef: {
                     // To the slot referred to, when the variable is itself a reference.
                     const std::size_t index = varBase_ + op.a;
                     const std::size_t ref = stack_[index].ref;
-                    stack_.emplace_back(ref == SIZE_MAX ? index : ref);
+                    stack_.Push(ref == SIZE_MAX ? index : ref);
                     break;
                 }
                 case COpCode::Call:
                     t->pc = pc;
                     Call(code, op);
-                    if (work_.Top().kind != CTask::Kind::Chain || status_ != Status::None) {
+                    if (status_ != Status::None) {
                         return;
                     }
                     load();
@@ -599,12 +635,12 @@ class CRunContext {
                     break;
                 }
                 case COpCode::EnvArg:
-                    stack_.emplace_back(env_ == nullptr ? NoEnvironment()
-                                                        : Value(code, code.sites[op.a], {}));
+                    stack_.Push(env_ == nullptr ? NoEnvironment()
+                                                : Value(code, code.sites[op.a], {}));
                     break;
                 case COpCode::StringArg: {
                     const std::string_view text = code.Text(op.a, op.b);
-                    stack_.emplace_back(code.transient ? CValue::String(text) : CValue::View(text));
+                    stack_.Push(code.transient ? CValue::String(text) : CValue::View(text));
                     break;
                 }
                 case COpCode::TestVarString: {
@@ -630,52 +666,36 @@ class CRunContext {
         if (depth_ > kMaxCallDepth) {
             Write(" too many nested template calls ");
             status_ = Status::Exit;
-            stack_.resize(base);
+            stack_.Resize(base);
             return;
         }
         ++depth_;
-        frames_.Push() =
-            CSavedFrame{current_, frameBase_, varBase_, argCount_, loopLimit_, insideExecute_};
-        work_.Push().kind = CTask::Kind::Invocation;
+        const CSavedFrame caller{current_,  frameBase_, varBase_,
+                                 argCount_, loopLimit_, insideExecute_};
         insideExecute_ = false;
         current_ = &tmpl;
         frameBase_ = base;
-        argCount_ = stack_.size() - base;
+        argCount_ = stack_.Size() - base;
         if (argCount_ < tmpl.ParamCount()) {
             Write(" template " + tmpl.Name() + " call missing params ");
-            return;  // the invocation entry on top returns at once
+            Leave(caller);  // the template does not run
+            return;
         }
         varBase_ = base + (argCount_ - tmpl.ParamCount());
-        if (const std::size_t top = varBase_ + tmpl.Variables().size(); stack_.size() < top) {
-            stack_.resize(top);
-        }
-        work_.Top().code = &tmpl.Code();  // marks that the chain ran
-        PushChain(tmpl.Code());
+        stack_.Resize(varBase_ + tmpl.Variables().size());
+        PushChain(CTask::Kind::Invocation, tmpl.Code()).caller = caller;
     }
 
-    void Return() {
-        CTask& t = work_.Top();
-        if (t.code != nullptr) {
-            if (status_ == Status::Return) {
-                status_ = Status::None;
-            }
-            if (!copies_.empty() && copies_.back().owner == current_) {
-                copies_.pop_back();
-            }
-        }
-        const CSavedFrame& saved = frames_.Top();
-        argCount_ = saved.argCount;
-        loopLimit_ = saved.loopLimit;
-        insideExecute_ = saved.insideExecute;
+    // The end of an invocation: the caller's state again, and its frame gone.
+    void Leave(const CSavedFrame& caller) {
+        argCount_ = caller.argCount;
+        loopLimit_ = caller.loopLimit;
+        insideExecute_ = caller.insideExecute;
         --depth_;
-        while (stack_.size() > frameBase_) {
-            stack_.pop_back();
-        }
-        frameBase_ = saved.frameBase;
-        varBase_ = saved.varBase;
-        current_ = saved.tmpl;
-        frames_.Pop();
-        work_.Pop();
+        stack_.Resize(frameBase_);
+        frameBase_ = caller.frameBase;
+        varBase_ = caller.varBase;
+        current_ = caller.tmpl;
     }
 
     // The template a `tmpl` statement calls: linked when its set was loaded, else by name.
@@ -692,12 +712,12 @@ class CRunContext {
 
     // The arguments are the last `op.b` slots of the stack.
     void Call(const CCode& code, const COp& op) {
-        const std::size_t base = stack_.size() - op.b;
+        const std::size_t base = stack_.Size() - op.b;
         const CSite& site = code.sites[op.a];
         const CTemplate* callee = Callee(code, site);
         if (callee == nullptr) {
             Write(" can't find template " + std::string(code.Name(site)) + " ");
-            stack_.resize(base);
+            stack_.Resize(base);
             return;
         }
         Invoke(*callee, base);
@@ -716,7 +736,8 @@ class CRunContext {
         }
     }
 
-    CValue Value(const CCode& code, const CSite& site, std::span<const CValue> args) {
+    [[gnu::always_inline]] CValue Value(const CCode& code, const CSite& site,
+                                        std::span<const CValue> args) {
         const int number = Number(site);
         if (number == CEnvironment::kByName) {
             return env_->Value(code.Name(site), *out_, args);
@@ -806,23 +827,12 @@ class CRunContext {
                 return static_cast<std::uint32_t>(numbers_.size() - 1);
             });
         }
-        stack_.resize(std::max(stack_.size(), varBase_ + copy.vars.size()));
+        stack_.Resize(std::max(stack_.Size(), varBase_ + copy.vars.size()));
         insideExecute_ = true;
         const CCode& body = *compiled;
         compiled_.push_back(CCompiled{std::move(compiled), firstNumber});
-        work_.Push().kind = CTask::Kind::Execute;
-        PushChain(body);
+        PushChain(CTask::Kind::Executed, body);
         return true;
-    }
-
-    void EndExecute() {
-        insideExecute_ = false;
-        if (status_ == Status::Return) {
-            status_ = Status::None;
-        }
-        numbers_.resize(compiled_.back().firstNumber);
-        compiled_.pop_back();
-        work_.Pop();
     }
 
     CValue Substr(const CValue& from, std::int32_t index, std::int32_t count) {
@@ -855,10 +865,9 @@ class CRunContext {
     COutputStream* out_;
     const RunOptions& options_;
 
-    std::vector<CStackSlot> stack_;
-    CValueStack values_;
+    CRawStack<CStackSlot> stack_;
+    CRawStack<CValue> values_;
     CPlainStack<CTask> work_;
-    CPlainStack<CSavedFrame> frames_;
     std::vector<CRedirect> redirects_;
     std::vector<CCompiled> compiled_;
     std::vector<CWorkingCopy> copies_;

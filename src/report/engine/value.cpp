@@ -155,6 +155,23 @@ CValue CValue::Concatenate(const CValue& left, const CValue& right) {
     return out;
 }
 
+CValue CValue::Join(std::initializer_list<std::string_view> parts) {
+    std::size_t size = 0;
+    for (const std::string_view part : parts) {
+        size += part.size();
+    }
+    if (size == 0) {
+        return View({});
+    }
+    char* bytes = nullptr;
+    CValue out = Reserve(size, size, bytes);
+    for (const std::string_view part : parts) {
+        std::memcpy(bytes, part.data(), part.size());
+        bytes += part.size();
+    }
+    return out;
+}
+
 bool operator==(const CValue& a, const CValue& b) {
     if (a.type_ != b.type_) {
         return false;

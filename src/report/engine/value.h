@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -112,6 +113,8 @@ class CValue {
     void AppendText(std::string_view tail);
     // The text of `left` followed by the text of `right`.
     static CValue Concatenate(const CValue& left, const CValue& right);
+    // A string of the parts one after another, copied into one block.
+    static CValue Join(std::initializer_list<std::string_view> parts);
 
     friend bool operator==(const CValue& a, const CValue& b);
 
