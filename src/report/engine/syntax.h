@@ -176,7 +176,8 @@ struct CCode {
     std::string pool;
     std::deque<CSyntaxNode> nodes;
     CSlot root;
-    std::vector<COp> ops;
+    // Never empty: code that did not compile runs as nothing.
+    std::vector<COp> ops{COp{}};
     std::vector<double> doubles;
     std::vector<CSite> sites;
     // Text compiled by `execute` goes away while values made from its literals may live on:
@@ -194,7 +195,7 @@ struct CCode {
         pool.clear();
         nodes.clear();
         root = CSlot{};
-        ops.clear();
+        ops.assign(1, COp{});
         doubles.clear();
         sites.clear();
         transient = false;

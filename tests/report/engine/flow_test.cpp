@@ -160,6 +160,18 @@ TEST(Flow, EnvironmentNamesAreLookedUpOncePerRun) {
     EXPECT_EQ(env.byNumber, 12);
 }
 
+TEST(Flow, TemplatesThatDidNotCompileRunAsNothing) {
+    CTemplate never(nullptr);
+    CTemplate failed(nullptr);
+    const auto result = failed.Compile("<# t #>x<# endif #>", 0, 1, true);
+    ASSERT_TRUE(result.end.has_value());
+    ASSERT_NE(failed.ErrorLine(), 0u);
+    CStringOutput out;
+    report::Run(never, nullptr, out, nullptr);
+    report::Run(failed, nullptr, out, nullptr);
+    EXPECT_EQ(out.text, "");
+}
+
 // The page is handed on in blocks; what the environment writes must keep its place among them.
 TEST(Flow, LongPagesKeepTheirOrder) {
     CCountingEnvironment env;
