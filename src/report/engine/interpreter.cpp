@@ -119,8 +119,8 @@ class CBufferedOutput final : public COutputStream {
     std::size_t used_ = 0;
 };
 
-// A stack of small plain entries that stays allocated for the run; pushing and popping are a
-// few instructions, which matters when every block and call pushes.
+// A stack of plain entries that stays allocated for the run; pushing and popping are a few
+// instructions, which matters when every template call pushes.
 template <class T>
 class CPlainStack {
   public:
@@ -142,7 +142,8 @@ class CPlainStack {
 };
 
 // A stack in raw storage: pushing constructs in place and popping destroys, with nothing
-// assigned in between. References into it last until it grows.
+// assigned in between. References into it last until it grows, so an item of the stack is
+// never pushed onto it again directly.
 template <class T>
 class CRawStack {
   public:
