@@ -1,8 +1,9 @@
 # Entry points for people and CI. CMake presets do the real work.
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test asan bench fuzz format clean
+.PHONY: all deps build run test install package asan bench fuzz format clean
 
 all: build
 
@@ -19,6 +20,17 @@ run: build
 test: build
 	@ctest --preset default -j $(JOBS)
 
+# Honours DESTDIR for staged installs.
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install build/default --prefix "$(PREFIX)" --strip
+
+# A Debian package beside the build, checked with lintian when it is installed.
+package: build
+	@cd build/default && cpack -G DEB
+	@deb=$$(ls -t build/default/zelvant_*.deb | head -1); \
+	if command -v lintian >/dev/null; then lintian --fail-on error "$$deb"; fi; \
+	echo "package: $$deb"
+
 asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
@@ -27,6 +39,7 @@ asan: deps
 bench: build
 	@build/default/bench/zelvant-bench
 	@build/default/bench/zelvant-ui-bench
+	@build/default/bench/zelvant-search-bench
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null

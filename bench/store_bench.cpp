@@ -3,16 +3,19 @@
 
 #include <benchmark/benchmark.h>
 #include <cryptopp/aes.h>
+#include <sodium.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -26,6 +29,7 @@
 #include "report/template_files.h"
 #include "sample_document.h"
 #include "store/data_file.h"
+#include "store/zelvant_doc.h"
 
 namespace fs = std::filesystem;
 using namespace zelvant;
@@ -46,6 +50,14 @@ struct Setup {
     FileKey key;
     CFolderSequence loaded;
     std::string columnLayout;
+    // The same document sealed. The key is derived once, before timing: the loads below are the
+    // sealed load minus the derivation, which BM_GuessSealed times on its own.
+    std::string sealedFile;
+    std::string sealedSaveFile;
+    std::string sealedPlainFile;
+    DocumentKey sealedKey;
+    std::size_t sealedPayload = 0;
+    SealParams guessParams;
 };
 
 Setup* g = nullptr;
@@ -309,7 +321,102 @@ int ProfileListing(std::string_view way, int times) {
     return 0;
 }
 
+void BM_LoadSealed(benchmark::State& state) {
+    CMessageLog log;
+    for (auto _ : state) {
+        auto folders = std::make_unique<CFolderSequence>();
+        if (!LoadDataFile(g->sealedFile, g->sealedKey, *folders, log).ok) {
+            state.SkipWithError("sealed load failed");
+            break;
+        }
+        benchmark::DoNotOptimize(folders.get());
+        state.PauseTiming();
+        folders.reset();
+        state.ResumeTiming();
+    }
+    SetCounters(state, true);
+}
+
+void BM_SaveSealedSafely(benchmark::State& state) {
+    CMessageLog log;
+    for (auto _ : state) {
+        if (!SaveDataFileSafely(g->sealedSaveFile, g->sealedKey, g->loaded, g->columnLayout, log)) {
+            state.SkipWithError("sealed save failed");
+            break;
+        }
+    }
+    SetCounters(state, true);
+}
+
+void BM_SaveSealedInPlace(benchmark::State& state) {
+    CMessageLog log;
+    for (auto _ : state) {
+        if (!SaveDataFile(g->sealedPlainFile, g->sealedKey, g->loaded, g->columnLayout, log)) {
+            state.SkipWithError("sealed save failed");
+            break;
+        }
+        state.PauseTiming();
+        fs::remove(g->sealedPlainFile);
+        state.ResumeTiming();
+    }
+    SetCounters(state, true);
+}
+
+// One XChaCha20-Poly1305 pass over a payload of the sealed file's size: the cipher's share.
+void BM_LimitXChaCha(benchmark::State& state) {
+    std::vector<std::uint8_t> buf(g->sealedPayload, 0x5A);
+    std::uint8_t tag[crypto_aead_xchacha20poly1305_ietf_ABYTES];
+    const std::uint8_t nonce[crypto_aead_xchacha20poly1305_ietf_NPUBBYTES] = {};
+    const std::uint8_t key[crypto_aead_xchacha20poly1305_ietf_KEYBYTES] = {1};
+    for (auto _ : state) {
+        crypto_aead_xchacha20poly1305_ietf_encrypt_detached(
+            buf.data(), tag, nullptr, buf.data(), buf.size(), nullptr, 0, nullptr, nonce, key);
+        benchmark::DoNotOptimize(buf.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buf.size()));
+}
+
+// What one password guess costs an attacker who has the file. Legacy: one AES key schedule and
+// one block, then a look at the signature.
+void BM_GuessLegacy(benchmark::State& state) {
+    std::uint8_t block[16] = {};
+    std::uint64_t guess = 0;
+    for (auto _ : state) {
+        std::uint8_t key[kAesKeySize] = {};
+        std::memcpy(key, &++guess, sizeof guess);
+        CryptoPP::AES::Decryption aes(key, kAesKeySize);
+        aes.ProcessBlock(g->bytes.data(), block);
+        benchmark::DoNotOptimize(block);
+    }
+    state.counters["guesses/s"] =
+        benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// Sealed: one Argon2id derivation with the parameters sealing chooses on this machine.
+void BM_GuessSealed(benchmark::State& state) {
+    std::uint8_t out[kSealedKeySize];
+    const Salt salt{};
+    for (auto _ : state) {
+        if (!Argon2idDerive("guess", salt, g->guessParams,
+                            std::span<std::uint8_t, kSealedKeySize>(out))) {
+            state.SkipWithError("derivation failed");
+            break;
+        }
+        benchmark::DoNotOptimize(out);
+    }
+    state.counters["guesses/s"] =
+        benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MiB"] = g->guessParams.memoryKiB / 1024.0;
+    state.counters["passes"] = g->guessParams.passes;
+}
+
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadSealed)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveSealedSafely)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveSealedInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LimitXChaCha)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GuessLegacy)->UseRealTime();
+BENCHMARK(BM_GuessSealed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SaveSafely)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LimitDecrypt)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -341,6 +448,9 @@ bool Prepare(Setup& s) {
     s.saveFile = (s.dir / "saved.zvd").string();
     s.plainFile = (s.dir / "plain.zvd").string();
     s.limitFile = (s.dir / "raw.bin").string();
+    s.sealedFile = (s.dir / "sealed.zvd").string();
+    s.sealedSaveFile = (s.dir / "sealed-saved.zvd").string();
+    s.sealedPlainFile = (s.dir / "sealed-plain.zvd").string();
     s.key = MakeFileKey(kPassword);
 
     CMessageLog log;
@@ -370,6 +480,19 @@ bool Prepare(Setup& s) {
         std::cerr << "the loaded document does not save to the bytes it was loaded from\n";
         return false;
     }
+    // The sealed file's key with the least parameters a reader accepts: what is timed does not
+    // depend on them.
+    SealedHeader header;
+    header.params = {kMinSealMemoryKiB, kMinSealPasses};
+    RandomBytes(header.salt);
+    s.sealedKey = KeyForFile(FileCheck::Sealed, header, kPassword, Argon2idDerive);
+    if (s.sealedKey.Empty() ||
+        !SaveDataFile(s.sealedFile, s.sealedKey, s.loaded, s.columnLayout, log)) {
+        std::cerr << "cannot write " << s.sealedFile << "\n";
+        return false;
+    }
+    s.sealedPayload = fs::file_size(s.sealedFile) - kSealedHeaderSize - kSealTagSize;
+    s.guessParams = CalibratedSealParams();
     return true;
 }
 
@@ -469,6 +592,40 @@ void PrintSummary(const bench::CBestTimesReporter& rep) {
                "encrypt+write");
 
     PrintReportRatio(rep.Time("BM_ReportFullListing"), rep.Time("BM_ReportNativeFloor"));
+
+    const double xchacha = rep.Time("BM_LimitXChaCha");
+    std::printf("\nSealed form: file %.1f MiB; XChaCha20-Poly1305 pass ",
+                static_cast<double>(fs::file_size(g->sealedFile)) / kMiB);
+    if (xchacha > 0) {
+        std::printf("%.1f ms\n", xchacha * 1e3);
+    } else {
+        std::printf("n/a\n");
+    }
+    const std::tuple<const char*, const char*, const char*> pairs[] = {
+        {"load (minus derivation)", "BM_LoadSealed", "BM_Load"},
+        {"save safely (fsync)", "BM_SaveSealedSafely", "BM_SaveSafely"},
+        {"save in place", "BM_SaveSealedInPlace", "BM_SaveInPlace"}};
+    for (const auto& [what, sealed, legacy] : pairs) {
+        const double ts = rep.Time(sealed);
+        const double tl = rep.Time(legacy);
+        if (ts < 0 || tl <= 0 || xchacha <= 0) {
+            std::printf("  %-26s  not measured\n", what);
+            continue;
+        }
+        std::printf(
+            "  %-26s %9.1f ms   legacy %7.1f ms   %5.2fx  target <= 1.2x: %s   %6.1fx the "
+            "XChaCha pass\n",
+            what, ts * 1e3, tl * 1e3, ts / tl, Verdict(ts / tl <= 1.2), ts / xchacha);
+    }
+    const double guessLegacy = rep.Time("BM_GuessLegacy");
+    const double guessSealed = rep.Time("BM_GuessSealed");
+    if (guessLegacy > 0 && guessSealed > 0) {
+        std::printf(
+            "  one guess: legacy %.0f ns (%.3g guesses/s per core), sealed %.0f ms "
+            "(%.2f guesses/s per core; Argon2id %u MiB, %u passes): %.3gx dearer\n",
+            guessLegacy * 1e9, 1 / guessLegacy, guessSealed * 1e3, 1 / guessSealed,
+            g->guessParams.memoryKiB / 1024, g->guessParams.passes, guessSealed / guessLegacy);
+    }
 
 #ifdef ZELVANT_CLI_PATH
     PrintMemory("zelvant-cli info", {ZELVANT_CLI_PATH, "info", "--password-stdin", g->file});

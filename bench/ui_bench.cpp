@@ -17,6 +17,7 @@
 #include "best_times.h"
 #include "report/date_format.h"
 #include "sample_document.h"
+#include "settings/security_password.h"
 #include "store/data_file.h"
 #include "store/file_cipher.h"
 #include "ui/folder_tree.h"
@@ -171,6 +172,20 @@ BENCHMARK(BM_OpenAndShowTree)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 namespace {
 
+// The check of the security password at every unlock, on the GUI thread, at the stored cost.
+void BM_SecurityPasswordCheck(benchmark::State& state) {
+    const std::string hash = settings::HashSecurityPassword("correct horse battery");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(settings::VerifySecurityPassword(hash, "correct horse battery"));
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_SecurityPasswordCheck)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+namespace {
+
 void Verdict(const char* what, double seconds, double limit, const char* limitText) {
     if (seconds < 0) {
         std::printf("  %-34s not measured\n", what);
@@ -200,6 +215,8 @@ int main(int argc, char** argv) {
     Verdict("sort by Created (dates)", reporter.Time("BM_SortCreated"), 0.300, "300 ms");
     Verdict("sort by Password (masked)", reporter.Time("BM_SortPassword"), 0.300, "300 ms");
     Verdict("scroll one page", reporter.Time("BM_ScrollPage"), 1.0 / 60, "one 60 Hz frame");
+    Verdict("check the security password", reporter.Time("BM_SecurityPasswordCheck"), 0.250,
+            "250 ms");
     const double open = reporter.Time("BM_OpenAndShowTree");
     if (load > 0 && open > 0) {
         std::printf("  %-34s %8.1f ms   load %.1f ms, %.2fx   target < 2x: %s\n",

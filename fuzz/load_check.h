@@ -31,13 +31,18 @@ inline void Require(bool condition, const char* what) {
     }
 }
 
-// Loads `bytes`. A failure must tell the user why. A success must give a document that saves,
-// reloads to the same document, goes through JSON without loss, and can be shown as a tree.
-inline void CheckLoad(std::span<const std::uint8_t> bytes) {
+// Loads `bytes` under `key` (a sealed file's saves use `nonce`, so that they can be compared). A
+// failure must tell the user why. A success must give a document that saves, reloads to the same
+// document, goes through JSON without loss, and can be shown as a tree.
+inline void CheckLoad(std::span<const std::uint8_t> bytes, const DocumentKey& key = Key(),
+                      const Nonce* nonce = nullptr) {
+    const auto Save = [&](const CFolderSequence& f, std::string_view layout) {
+        return SaveDataToMemory(key, f, layout, nonce);
+    };
     CMemorySource source(bytes);
     CFolderSequence folders;
     CMessageLog log;
-    const LoadResult loaded = LoadData(source, Key(), folders, log);
+    const LoadResult loaded = LoadData(source, key, folders, log);
     if (!loaded.ok) {
         Require(!log.messages.empty(), "a failed load tells the user why");
         return;
@@ -53,15 +58,15 @@ inline void CheckLoad(std::span<const std::uint8_t> bytes) {
         FolderPath(folders, i);
     }
 
-    const std::vector<std::uint8_t> saved = SaveDataToMemory(Key(), folders, loaded.columnLayout);
+    const std::vector<std::uint8_t> saved = Save(folders, loaded.columnLayout);
     CMemorySource again(saved);
     CFolderSequence reloaded;
-    const LoadResult second = LoadData(again, Key(), reloaded, log);
+    const LoadResult second = LoadData(again, key, reloaded, log);
     Require(second.ok && second.version == kFileVersion && !second.modified,
             "a saved document opens again");
     Require(second.columnLayout == loaded.columnLayout, "the column layout survives a save");
     Require(reloaded.Count() == folders.Count(), "every folder survives a save");
-    Require(SaveDataToMemory(Key(), reloaded, second.columnLayout) == saved,
+    Require(Save(reloaded, second.columnLayout) == saved,
             "saving the reopened document gives the same bytes");
 
     // The JSON document is a faithful image of the file.
@@ -69,8 +74,7 @@ inline void CheckLoad(std::span<const std::uint8_t> bytes) {
     CFolderSequence imported;
     const JsonImportResult fromJson = ImportJson(json, imported);
     Require(fromJson.ok, "the JSON export imports");
-    Require(SaveDataToMemory(Key(), imported, fromJson.columnLayout) == saved,
-            "the document survives JSON unchanged");
+    Require(Save(imported, fromJson.columnLayout) == saved, "the document survives JSON unchanged");
 }
 
 }  // namespace zelvant::fuzz

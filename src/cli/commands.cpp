@@ -12,13 +12,16 @@
 
 #include "cli/address.h"
 #include "cli/arguments.h"
+#include "cli/cli_support.h"
 #include "cli/password_input.h"
 #include "cli/secret_file.h"
+#include "report/command_gate.h"
 #include "report/date_format.h"
 #include "report/print_flags.h"
 #include "report/report_environment.h"
 #include "report/report_run.h"
 #include "report/stored_print_flags.h"
+#include "report/template_files.h"
 #include "settings/app_settings.h"
 #include "settings/qsettings_store.h"
 #include "store/data_file.h"
@@ -35,25 +38,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kProgram = "zelvant-cli";
-
-void PrintError(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fputc('\n', stderr);
-}
-
-void PrintOwnError(std::string_view text) {
-    PrintError(std::string(kProgram) + ": " + std::string(text));
-}
-
-void Print(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-// The store's messages are the product's own texts and go out unchanged.
-class StderrSink : public IMessageSink {
-  public:
-    void ShowMessage(const Message& message) override { PrintError(message.text); }
-};
 
 // Masked unless --reveal, as the record list masks them by default.
 bool MaskedByDefault(RecordField f) {
@@ -72,28 +56,18 @@ bool MaskedByDefault(RecordField f) {
 struct Document {
     CFolderSequence folders;
     LoadResult load;
-    FileKey key;
+    DocumentKey key;
 };
-
-// Refuses a missing file before anyone is asked for its password.
-bool CheckReadable(const std::string& path) {
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    int err = 0;
-    if (!fs::exists(status)) {
-        err = ENOENT;
-    } else if (fs::is_directory(status)) {
-        err = EISDIR;
-    }
-    if (err != 0) {
-        PrintError(FileErrorText("open", path, err));
-        return false;
-    }
-    return true;
-}
 
 bool LoadDocument(const std::string& path, PasswordReader& passwords, Document& doc) {
     if (!CheckReadable(path)) {
+        return false;
+    }
+    // A damaged sealed header is refused before the password is asked for.
+    StderrSink sink;
+    SealedHeader header;
+    const FileCheck check = CheckDataFile(path, header, sink);
+    if (check == FileCheck::Failed) {
         return false;
     }
     SecretText password;
@@ -102,19 +76,17 @@ bool LoadDocument(const std::string& path, PasswordReader& passwords, Document& 
         PrintError(error);
         return false;
     }
-    doc.key = KeyFromPassword(password.text);
-    StderrSink sink;
+    doc.key = KeyForFile(check, header, std::string_view(password.text), Argon2idDerive);
+    if (doc.key.Empty()) {
+        PrintError(msg::kNoMemoryKey);
+        return false;
+    }
     doc.load = LoadDataFile(path, doc.key, doc.folders, sink);
     if (!doc.load.ok) {
         doc.folders.Clear();
         return false;
     }
     return true;
-}
-
-bool Exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
 }
 
 PasswordReader Passwords(const ParsedArgs& args) {
@@ -126,33 +98,8 @@ PasswordReader Passwords(const ParsedArgs& args) {
 DocSettings StoredDocSettings() {
     settings::CQSettingsStore store;
     const settings::AppSettings stored = settings::LoadSettings(store);
-    return {stored.rememberPass, stored.alwaysBackup};
+    return {stored.rememberPass, stored.alwaysBackup, stored.legacyNewFiles};
 }
-
-struct CliDocument {
-    explicit CliDocument(const ParsedArgs& args)
-        : reader(args.Has("--password-stdin")),
-          prompt(reader),
-          doc(folders, prompt, sink, StoredDocSettings()) {}
-
-    // The lifecycle has told the user about refused entries and file errors; a prompt that
-    // could not read anything has not.
-    int Failed() const {
-        if (!prompt.Error().empty()) {
-            PrintError(prompt.Error());
-        }
-        return kExitFailed;
-    }
-
-    PasswordReader reader;
-    CliPasswordPrompt prompt;
-    StderrSink sink;
-    CFolderSequence folders;
-    CZelvantDoc doc;
-};
-
-// A usage error of one command: what is wrong, its usage line and where to find help.
-int CommandUsageError(std::string_view command, std::string_view text);
 
 // ---- create
 
@@ -163,6 +110,11 @@ int Create(const ParsedArgs& args) {
         return kExitFailed;
     }
     CliDocument d(args);
+    if (args.Has("--legacy")) {
+        DocSettings settings = d.doc.Settings();
+        settings.legacyNewFiles = 1;
+        d.doc.SetSettings(settings);
+    }
     d.doc.OnNewDocument();
     return d.doc.SaveAs(path) ? kExitOk : d.Failed();
 }
@@ -181,6 +133,7 @@ int Info(const ParsedArgs& args) {
     std::string out;
     out += "File: " + fs::absolute(path, ec).lexically_normal().string() + "\n";
     out += "File version: " + std::to_string(doc.load.version) + "\n";
+    out += "Protection: " + ProtectionText(doc.key) + "\n";
     out += "Folders: " + std::to_string(doc.folders.Count()) + "\n";
     out += "Records: " + std::to_string(doc.folders.TotalRecordCount()) + "\n";
     out += "Size: " + std::to_string(size) + " bytes\n";
@@ -295,6 +248,9 @@ int Export(const ParsedArgs& args) {
 // ---- import
 
 int Import(const ParsedArgs& args) {
+    if (args.Value("--from", "zelvant-json") != "zelvant-json") {
+        return ImportExport(args);
+    }
     const std::string& path = args.positional[0];
     const std::string& jsonPath = args.positional[1];
     CFolderSequence imported;
@@ -330,7 +286,7 @@ int Import(const ParsedArgs& args) {
     } else {
         d.doc.OnNewDocument();
         if (fromStdin) {
-            d.prompt.ReadNewPasswordAhead();  // its line comes before the JSON
+            d.prompt.ReadNewPasswordAhead(d.doc.Form());  // its line comes before the JSON
         }
     }
     if (fromStdin && !readJson()) {
@@ -346,12 +302,37 @@ int Import(const ParsedArgs& args) {
 
 int ChangePassword(const ParsedArgs& args) {
     const std::string& path = args.positional[0];
+    if (args.Has("--seal") && args.Has("--legacy")) {
+        return CommandUsageError("passwd", "--seal and --legacy cannot be used together");
+    }
     CliDocument d(args);
+    // Nothing else follows the password lines here.
+    d.prompt.AcceptConfirmationLine();
     if (!CheckReadable(path) || !d.doc.OnOpenDocument(path)) {
         return d.Failed();
     }
-    // Save As asks for a new password whatever RememberPass says.
-    return d.doc.SaveAs(path) ? kExitOk : d.Failed();
+    const FileForm current = d.doc.Form();
+    const FileForm target = args.Has("--seal")     ? FileForm::Sealed
+                            : args.Has("--legacy") ? FileForm::Legacy
+                                                   : current;
+    if (target == current) {
+        // Save As asks for a new password whatever RememberPass says.
+        return d.doc.SaveAs(path) ? kExitOk : d.Failed();
+    }
+    if (target == FileForm::Legacy) {
+        PrintOwnError("warning: " + path +
+                      " is being saved in the legacy form, for older versions of Zelvant. Its key "
+                      "is the password itself: anyone with a copy of the file can try passwords "
+                      "offline at millions per second.");
+    }
+    if (!d.doc.ChangeProtection(target)) {
+        return d.Failed();
+    }
+    if (target == FileForm::Sealed && LegacyBackupBeside(path)) {
+        PrintOwnError("warning: the backup " + BackupPathFor(path) +
+                      " is an older copy in the legacy form; remove it unless you need it.");
+    }
+    return kExitOk;
 }
 
 // ---- report
@@ -364,7 +345,7 @@ class StderrOutput : public report::COutputStream {
     }
 };
 
-// The program's folder, where the shipped templates live beside it.
+// The program's folder: installed templates are found from it.
 std::string ProgramFolder() {
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
@@ -376,9 +357,14 @@ bool IsRegular(const std::string& path) {
     return fs::is_regular_file(path, ec);
 }
 
-// A path as given, or else the name of a shipped template ("Summary" or "Summary.ZVT").
+bool IsPath(const std::string& given) {
+    return given.find('/') != std::string::npos;
+}
+
+// A path (anything with a "/") as given, else the file of the template of that name ("Summary"
+// or "Summary.ZVT") in the template folders; empty when there is none.
 std::string FindTemplate(const std::string& given) {
-    if (IsRegular(given) || given.find('/') != std::string::npos) {
+    if (IsPath(given)) {
         return given;
     }
     std::string name = given;
@@ -390,12 +376,8 @@ std::string FindTemplate(const std::string& given) {
             name.resize(name.size() - 4);
         }
     }
-    const std::string folder = ProgramFolder();
-    if (folder.empty()) {
-        return given;
-    }
-    const std::string shipped = report::TemplateFilePath(report::TemplatesFolder(folder), name);
-    return IsRegular(shipped) ? shipped : given;
+    const auto found = report::FindTemplate(report::TemplateFolders(ProgramFolder()), name);
+    return found ? found->path : std::string();
 }
 
 int Report(const ParsedArgs& args) {
@@ -419,8 +401,14 @@ int Report(const ParsedArgs& args) {
     }
     // Whatever is wrong with the template is said before anyone types a password.
     const std::string templatePath = FindTemplate(templateArg);
-    if (!Exists(templatePath)) {
-        PrintError(report::MissingTemplateFileMessage(templatePath).text);
+    if (templatePath.empty() || !Exists(templatePath)) {
+        PrintError(report::MissingTemplateFileMessage(templateArg).text);
+        if (templatePath.empty() && IsRegular(templateArg)) {
+            PrintOwnError(
+                "template names are not looked up in the current folder; give the file "
+                "as ./" +
+                templateArg);
+        }
         return kExitFailed;
     }
     if (!IsRegular(templatePath) || ::access(templatePath.c_str(), R_OK) != 0) {
@@ -445,7 +433,16 @@ int Report(const ParsedArgs& args) {
     report::CStringOutput page;
     StderrOutput diagnostics;
     StderrSink messages;
-    if (!report::RunReport(templatePath, page, environment, diagnostics, messages)) {
+    report::CCommandGate commands(
+        templatePath, args.Has("--allow-commands") ? report::AllowEveryCommand : nullptr);
+    const bool ran = report::RunReport(templatePath, page, environment, diagnostics, messages,
+                                       report::RunOptions{.runCommand = commands.Runner()});
+    if (commands.Refused() > 0) {
+        PrintOwnError(
+            "the template asked to run commands, which were not run; "
+            "use --allow-commands to allow them");
+    }
+    if (!ran) {
         return kExitFailed;
     }
     bool ok = true;
@@ -462,26 +459,51 @@ int Report(const ParsedArgs& args) {
     return ok ? kExitOk : kExitFailed;
 }
 
+// ---- templates
+
+int Templates(const ParsedArgs& args) {
+    const bool paths = args.Has("--paths");
+    std::string out;
+    for (const auto& entry : report::FindTemplates(report::TemplateFolders(ProgramFolder()))) {
+        out += TerminalSafe(entry.name);
+        if (paths) {
+            out += '\t' + TerminalSafe(entry.path);
+        }
+        out += '\n';
+    }
+    Print(out);
+    return kExitOk;
+}
+
 // ---- the command table
 
-const OptionInfo kPasswordStdin = {"--password-stdin", "",
-                                   "Read the password from the first line of standard input"};
-
-struct Command {
-    CommandInfo info;
-    int (*run)(const ParsedArgs&);
-};
+// The editing and everyday commands, which live in files of their own, go before "report".
+std::vector<Command> WithCommandGroups(std::vector<Command> commands) {
+    auto at = std::find_if(commands.begin(), commands.end(),
+                           [](const Command& c) { return c.info.name == "report"; });
+    for (const auto& group : {EditingCommands(), EverydayCommands()}) {
+        at = commands.insert(at, group.begin(), group.end()) + static_cast<long>(group.size());
+    }
+    return commands;
+}
 
 const std::vector<Command>& Commands() {
-    static const std::vector<Command> commands = {
+    static const std::vector<Command> commands = WithCommandGroups({
         {{"create",
           "FILE",
           1,
           1,
           "Write a new, empty data file",
           "Writes a new data file with no folders under a new password, typed twice on the\n"
-          "terminal. An existing FILE is only replaced with --force.",
+          "terminal. An existing FILE is only replaced with --force.\n\n"
+          "The file is sealed: its key is derived from the password with Argon2id (256 MiB,\n"
+          "about a second) and its contents are authenticated, so a copied file resists\n"
+          "password guessing. --legacy writes the older form instead (as does the desktop\n"
+          "program's LegacyNewFiles setting), which older versions of Zelvant can open but\n"
+          "whose key is the password itself. A sealed file's password may have up to 256\n"
+          "characters, a legacy file's 32.",
           {{"--force", "", "Replace FILE if it exists"},
+           {"--legacy", "", "Write the legacy form, which older versions can open (weaker)"},
            {"--password-stdin", "", "Read the new password from the first line of standard input"}},
           "zelvant-cli create vault.zvd"},
          Create},
@@ -490,7 +512,8 @@ const std::vector<Command>& Commands() {
           1,
           1,
           "Show a data file's version, counts and size",
-          "Shows the path of FILE, its file version, the number of folders and records, its\n"
+          "Shows the path of FILE, its file version, its protection (sealed, with the key\n"
+          "derivation's memory and passes, or legacy), the number of folders and records, its\n"
           "size in bytes, and whether an older file version is rewritten as the current one on\n"
           "the next save.",
           {kPasswordStdin},
@@ -539,16 +562,23 @@ const std::vector<Command>& Commands() {
           "zelvant-cli export vault.zvd --format csv --output vault.csv"},
          Export},
         {{"import",
-          "FILE JSON",
+          "FILE SOURCE",
           2,
           2,
-          "Replace a data file's contents with a JSON document",
-          "Writes the document in the JSON file into FILE, replacing everything FILE held:\n"
+          "Replace a file's contents with JSON, or add an export's records",
+          "Writes the zelvant-json document in SOURCE into FILE, replacing everything FILE held:\n"
           "its folders, records and column layout. When FILE exists its password is asked,\n"
-          "checked and kept; otherwise FILE is created under a new password. JSON may be \"-\"\n"
-          "for standard input (read after the password line with --password-stdin).",
-          {kPasswordStdin},
-          "zelvant-cli import vault.zvd backup.json"},
+          "checked and kept; otherwise FILE is created under a new password. SOURCE may be \"-\"\n"
+          "for standard input (read after the password line with --password-stdin).\n\n"
+          "With --from naming another program's export, its records are added to FILE\n"
+          "instead: into the folders the export names (made where missing), or into a new\n"
+          "folder named after the program and the date. Nothing is added from an export\n"
+          "that cannot be read as a whole; what is skipped is listed with the reason.\n"
+          "FORMAT is keepassxc-csv, bitwarden-json (unencrypted), bitwarden-csv, chrome-csv\n"
+          "or firefox-csv.",
+          {{"--from", "FORMAT", "What SOURCE is: zelvant-json (the default) or an export format"},
+           kPasswordStdin},
+          "zelvant-cli import vault.zvd passwords.csv --from chrome-csv"},
          Import},
         {{"passwd",
           "FILE",
@@ -556,10 +586,15 @@ const std::vector<Command>& Commands() {
           1,
           "Save a data file under a new password",
           "Saves FILE under a new password, typed twice on the terminal; everything else in\n"
-          "the file stays as it is. With --password-stdin the first line of standard input is\n"
-          "the current password and the second line the new one.",
-          {kPasswordStdin},
-          "zelvant-cli passwd vault.zvd"},
+          "the file stays as it is, its protection too. --seal converts a legacy file to the\n"
+          "sealed form; --legacy converts a sealed file back, for an older installation,\n"
+          "after a warning. With --password-stdin the first line of standard input is the\n"
+          "current password, the second line the new one, and a third line, when present,\n"
+          "its confirmation.",
+          {{"--seal", "", "Convert to the sealed form"},
+           {"--legacy", "", "Convert to the legacy form, which older versions can open (weaker)"},
+           kPasswordStdin},
+          "zelvant-cli passwd vault.zvd --seal"},
          ChangePassword},
         {{"report",
           "[FILE]",
@@ -568,23 +603,42 @@ const std::vector<Command>& Commands() {
           "Write a report page from a template",
           "Runs the template named \"start\" in the template file T over the document in FILE\n"
           "(over an empty, untitled document without FILE) and writes the page it produces,\n"
-          "an HTML page, to standard output or to OUT. T is a path, or the name of a template\n"
-          "shipped in the \"templates\" folder beside the program (\"Summary\" or\n"
-          "\"Summary.ZVT\"). Messages about errors in the template file go to standard error;\n"
-          "errors found while it runs appear in the page.\n\n"
+          "an HTML page, to standard output or to OUT. T is a path when it holds a \"/\"\n"
+          "(./mine.ZVT), else the name of a template (\"Summary\" or \"Summary.ZVT\") as\n"
+          "\"zelvant-cli templates\" lists them; a name is never looked up in the current\n"
+          "folder. Messages about errors in the template file go to standard error; errors\n"
+          "found while it runs appear in the page.\n\n"
           "FIELDS chooses the record fields printed: \"all\", \"none\" or a comma list of\n"
           "RecordName, Location, Email, AccountName, AccountNum, UserName, Password, Pin,\n"
           "Created, Modified, Expired, Notes. Without --print the fields chosen last in the\n"
           "desktop program's print dialog are printed. Dates follow the system's locale.\n"
-          "The page may hold passwords in clear: OUT is created readable by its owner only.",
-          {{"--template", "T", "The template file, or the name of a shipped template"},
+          "The page may hold passwords in clear: OUT is created readable by its owner only.\n\n"
+          "A template can run commands on this computer with record values in them; they run\n"
+          "only with --allow-commands. Without it each one fails and the page says so.",
+          {{"--template", "T", "The template's name, or the path of a template file"},
            {"--output", "OUT", "Write to OUT instead of standard output"},
            {"--print", "FIELDS", "The fields to print: all, none or a comma list"},
+           {"--allow-commands", "", "Let the template run commands (sys.runcmd) on this computer"},
            kPasswordStdin},
           "zelvant-cli report vault.zvd --template \"Full listing\" --print all --output "
           "vault.html"},
          Report},
-    };
+        {{"templates",
+          "",
+          0,
+          0,
+          "List the report templates found by name",
+          "Lists, one per line and sorted, the names of the report templates that\n"
+          "\"report --template NAME\" finds. They are looked up in this order, and a name\n"
+          "found earlier hides the same name later: the user's own folder\n"
+          "$XDG_DATA_HOME/zelvant/templates (~/.local/share/zelvant/templates), the folder\n"
+          "zelvant/templates in each of $XDG_DATA_DIRS, the templates installed with the\n"
+          "program (share/zelvant/templates), and \"templates\" beside the program.\n"
+          "Template files end in .ZVT, in any letter case.",
+          {{"--paths", "", "Follow each name with a tab and the file it names"}},
+          "zelvant-cli templates --paths"},
+         Templates},
+    });
     return commands;
 }
 
@@ -601,10 +655,14 @@ std::string TopHelp() {
     std::string text =
         "usage: zelvant-cli COMMAND [OPTIONS] ARGS\n\n"
         "Reads and writes Zelvant data files (.zvd).\n\nCommands:\n";
+    std::size_t width = 0;
     for (const auto& c : Commands()) {
-        std::string name(c.info.name);
-        text +=
-            "  " + name + std::string(10 - name.size(), ' ') + std::string(c.info.summary) + "\n";
+        width = std::max(width, c.info.name.size());
+    }
+    for (const auto& c : Commands()) {
+        const std::string name(c.info.name);
+        text += "  " + name + std::string(width + 2 - name.size(), ' ') +
+                std::string(c.info.summary) + "\n";
     }
     text +=
         "\nOptions:\n"
@@ -627,6 +685,8 @@ int UsageError(std::string_view text) {
     return kExitUsage;
 }
 
+}  // namespace
+
 int CommandUsageError(std::string_view command, std::string_view text) {
     const CommandInfo& info = FindCommand(command)->info;
     PrintOwnError(std::string(info.name) + ": " + std::string(text));
@@ -634,6 +694,12 @@ int CommandUsageError(std::string_view command, std::string_view text) {
     PrintError("Try 'zelvant-cli " + std::string(info.name) + " --help'.");
     return kExitUsage;
 }
+
+DocSettings CommandDocSettings() {
+    return StoredDocSettings();
+}
+
+namespace {
 
 int Finish(int status) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -79,9 +79,12 @@ class QuietTerminal {
 };
 
 // One line from fd without its line end. False on a read error; end of input ends the line.
-bool ReadLine(int fd, WipedString& out) {
+bool ReadLine(int fd, WipedString& out, bool* ended = nullptr) {
     out.reserve(128);
-    for (;;) {
+    if (ended != nullptr) {
+        *ended = false;
+    }
+    for (bool first = true;; first = false) {
         char c = 0;
         const ssize_t n = ::read(fd, &c, 1);
         if (n < 0 && errno == EINTR) {
@@ -89,6 +92,9 @@ bool ReadLine(int fd, WipedString& out) {
         }
         if (n < 0) {
             return false;
+        }
+        if (n == 0 && first && ended != nullptr) {
+            *ended = true;
         }
         if (n == 0 || c == '\n') {
             break;
@@ -144,10 +150,17 @@ bool ReadFromTerminal(const char* prompt, WipedString& out, std::string& error) 
 
 }  // namespace
 
-bool PasswordReader::Line(const char* prompt, SecretText& out, std::string& error) {
+std::size_t MaxPasswordChars(FileForm form) {
+    return form == FileForm::Sealed ? kMaxSealedPasswordChars : kMaxLegacyPasswordChars;
+}
+
+bool PasswordReader::Line(const char* prompt, SecretText& out, std::string& error, bool* ended) {
     WipeText(out.text);
+    if (ended != nullptr) {
+        *ended = false;
+    }
     if (fromStdin_) {
-        if (!ReadLine(STDIN_FILENO, out.text)) {
+        if (!ReadLine(STDIN_FILENO, out.text, ended)) {
             error = "zelvant-cli: cannot read the password from standard input";
             return false;
         }
@@ -167,7 +180,7 @@ bool PasswordReader::Current(SecretText& out, std::string& error) {
     return true;
 }
 
-bool CliPasswordPrompt::AskPassword(const std::string&, SecretText& password) {
+bool CliPasswordPrompt::AskPassword(const std::string&, FileForm, SecretText& password) {
     error_.clear();
     if (std::exchange(askedCurrent_, true)) {
         return false;
@@ -175,7 +188,8 @@ bool CliPasswordPrompt::AskPassword(const std::string&, SecretText& password) {
     return reader_.Line("Password: ", password, error_);
 }
 
-bool CliPasswordPrompt::AskNewPassword(SecretText& password, SecretText& confirmation) {
+bool CliPasswordPrompt::AskNewPassword(FileForm form, SecretText& password,
+                                       SecretText& confirmation) {
     if (std::exchange(askedNew_, true)) {
         error_.clear();
         return false;
@@ -185,38 +199,43 @@ bool CliPasswordPrompt::AskNewPassword(SecretText& password, SecretText& confirm
         confirmation.text = aheadConfirmation_.text;
         return aheadOk_;
     }
-    return ReadNew(password, confirmation);
+    return ReadNew(form, password, confirmation);
 }
 
-void CliPasswordPrompt::ReadNewPasswordAhead() {
+void CliPasswordPrompt::ReadNewPasswordAhead(FileForm form) {
     if (!haveAhead_) {
-        aheadOk_ = ReadNew(ahead_, aheadConfirmation_);
+        aheadOk_ = ReadNew(form, ahead_, aheadConfirmation_);
         haveAhead_ = true;
     }
 }
 
-bool CliPasswordPrompt::ReadNew(SecretText& password, SecretText& confirmation) {
+bool CliPasswordPrompt::ReadNew(FileForm form, SecretText& password, SecretText& confirmation) {
     error_.clear();
     if (!reader_.Line("New password: ", password, error_)) {
         return false;
     }
-    if (CharacterCount(std::string_view(password.text)) > kMaxNewPasswordChars) {
+    const std::size_t most = MaxPasswordChars(form);
+    if (CharacterCount(std::string_view(password.text)) > most) {
         error_ = "zelvant-cli: the password is too long; a password has at most " +
-                 std::to_string(kMaxNewPasswordChars) + " characters";
+                 std::to_string(most) + " characters";
         return false;
     }
-    if (reader_.FromStdin() || password.text.empty()) {
+    if (password.text.empty()) {
         confirmation.text = password.text;
         return true;
     }
+    if (reader_.FromStdin()) {
+        bool ended = false;
+        if (!confirmationLine_ || !reader_.Line("", confirmation, error_, &ended)) {
+            confirmation.text = password.text;
+            return error_.empty();
+        }
+        if (ended) {
+            confirmation.text = password.text;
+        }
+        return true;
+    }
     return reader_.Line("Confirm password: ", confirmation, error_);
-}
-
-FileKey KeyFromPassword(const WipedString& typed) {
-    std::string bytes = PasswordBytes(std::string_view(typed));
-    FileKey key = MakeFileKey(bytes);
-    WipeString(bytes);
-    return key;
 }
 
 }  // namespace zelvant::cli

@@ -24,6 +24,10 @@ constexpr int kUpDownRole = Qt::UserRole + 3;
 constexpr int kMinimumRole = Qt::UserRole + 4;
 constexpr int kMaximumRole = Qt::UserRole + 5;
 constexpr int kNarrowerRole = Qt::UserRole + 6;
+constexpr int kSecretRole = Qt::UserRole + 7;
+constexpr int kMaxLengthRole = Qt::UserRole + 8;
+// A secret edit keeps its value here; its label shows one '*' per character.
+constexpr int kSecretValueRole = Qt::UserRole + 9;
 
 const QString kSeparator = QStringLiteral(": ");
 
@@ -81,6 +85,11 @@ int LeadingNumber(const QString& text) {
 QString LabelValue(const QString& label) {
     const qsizetype at = label.indexOf(kSeparator);
     return at < 0 ? QString() : label.mid(at + kSeparator.size());
+}
+
+QString ItemValue(const QTreeWidgetItem* item) {
+    return item->data(0, kSecretRole).toBool() ? item->data(0, kSecretValueRole).toString()
+                                               : LabelValue(item->text(0));
 }
 
 QString EditorText(QWidget* editor) {
@@ -370,6 +379,8 @@ void CTreeOptionsCtrl::AddEditBox(QTreeWidgetItem* item, InPlaceEditStyle style)
     item->setData(0, kMinimumRole, style.minimum);
     item->setData(0, kMaximumRole, style.maximum);
     item->setData(0, kNarrowerRole, style.narrower);
+    item->setData(0, kSecretRole, style.secret);
+    item->setData(0, kMaxLengthRole, style.maxLength);
     RefreshAccessibility(item);
     if (item == currentItem()) {
         OpenInPlaceEdit(item);
@@ -544,8 +555,13 @@ QTreeWidgetItem* CTreeOptionsCtrl::GetCheckedRadioButton(const QTreeWidgetItem* 
 void CTreeOptionsCtrl::SetLabelValue(QTreeWidgetItem* item, const QString& value) {
     const QString label = item->text(0);
     const qsizetype at = label.indexOf(kSeparator);
+    QString shown = value;
+    if (item->data(0, kSecretRole).toBool()) {
+        item->setData(0, kSecretValueRole, value);
+        shown = QString(value.size(), QLatin1Char('*'));
+    }
     item->setText(0,
-                  at < 0 ? label + kSeparator + value : label.left(at + kSeparator.size()) + value);
+                  at < 0 ? label + kSeparator + shown : label.left(at + kSeparator.size()) + shown);
     RefreshAccessibility(item);
 }
 
@@ -572,7 +588,7 @@ QString CTreeOptionsCtrl::GetEditText(const QTreeWidgetItem* item) const {
     if (item == open_item_ && editor_ != nullptr) {
         return EditorText(editor_);
     }
-    return LabelValue(item->text(0));
+    return ItemValue(item);
 }
 
 int CTreeOptionsCtrl::GetEditNumber(const QTreeWidgetItem* item) const {
@@ -595,7 +611,7 @@ void CTreeOptionsCtrl::OpenInPlaceEdit(QTreeWidgetItem* item) {
     }
     CloseInPlaceEdit();
 
-    open_value_ = LabelValue(item->text(0));
+    open_value_ = ItemValue(item);
     item->setText(0, Caption(item));
 
     QWidget* editor = nullptr;
@@ -613,7 +629,15 @@ void CTreeOptionsCtrl::OpenInPlaceEdit(QTreeWidgetItem* item) {
         editor = line;
     }
     line->setObjectName(QLatin1StringView(kEditObjectName));
-    line->setEchoMode(QLineEdit::Normal);
+    const bool secret = item->data(0, kSecretRole).toBool();
+    line->setEchoMode(secret ? QLineEdit::Password : QLineEdit::Normal);
+    if (secret) {
+        line->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData |
+                                  Qt::ImhNoPredictiveText);
+    }
+    if (const int most = item->data(0, kMaxLengthRole).toInt(); most > 0) {
+        line->setMaxLength(most);
+    }
     editor->setFont(font());
     editor->setAccessibleName(Caption(item));
     editor->installEventFilter(this);

@@ -39,7 +39,9 @@ struct InPlaceEditStyle {
     bool upDown = false;  // up-down buttons right of the edit, with arrow-key support
     int minimum = 0;
     int maximum = 100;
-    int narrower = 0;  // pixels taken off the edit's width (one options field uses 70)
+    int narrower = 0;     // pixels taken off the edit's width (one options field uses 70)
+    bool secret = false;  // typed masked; the label shows one '*' per character
+    int maxLength = 0;    // characters the edit takes; 0: the platform's limit
 };
 
 inline constexpr int kMinimumEditWidth = 20;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "settings/security_password.h"
 #include "store/secure.h"
 #include "store/text_codec.h"
 
@@ -12,7 +13,15 @@ namespace {
 
 using RF = RecordField;
 
-enum class Repair { None, TrayAction, TimedClear, IdleMinutes, WorkingDir, PData };
+enum class Repair {
+    None,
+    TrayAction,
+    TimedClear,
+    IdleMinutes,
+    ClearSecretsAfter,
+    WorkingDir,
+    PHash
+};
 
 // One key of section "Settings": an integer member or a text member.
 struct SettingsKey {
@@ -34,8 +43,14 @@ constexpr SettingsKey Text(std::string_view key, std::string AppSettings::*membe
 
 using A = AppSettings;
 
+constexpr int kClearSecretsAfterDefault = 30;
+constexpr int kClearSecretsAfterMost = 24 * 60 * 60;
+constexpr std::string_view kPDataKey = "PData";
+// Not a hash libsodium accepts: asks for a password and refuses every one.
+constexpr std::string_view kUnmatchableHash = "!";
+
 // In reading (and writing) order.
-constexpr std::array<SettingsKey, 28> kSettingsKeys = {{
+constexpr std::array<SettingsKey, 30> kSettingsKeys = {{
     Int("LoadOnStartup", &A::loadOnStartup, 0),
     Int("TrayIcon", &A::trayIcon, 1),
     Int("TrayMinimize", &A::trayMinimize, 1),
@@ -60,10 +75,13 @@ constexpr std::array<SettingsKey, 28> kSettingsKeys = {{
     Int("ClearClip", &A::clearClip, 0),
     Int("TimedClear", &A::timedClear, 0, Repair::TimedClear),
     Int("ProtMin", &A::protMin, 0),
-    Text("PData", &A::securityPassword, Repair::PData),
+    Text("PHash", &A::securityPasswordHash, Repair::PHash),
     Int("MinTime", &A::minTime, 3, Repair::IdleMinutes),
     Int("MinPopTime", &A::minPopTime, 3, Repair::IdleMinutes),
     Int("FileToolTip", &A::fileToolTip, 0),
+    Int("ClearSecretsAfter", &A::clearSecretsAfter, kClearSecretsAfterDefault,
+        Repair::ClearSecretsAfter),
+    Int("LegacyNewFiles", &A::legacyNewFiles, 0),
 }};
 
 struct FieldKey {
@@ -132,6 +150,8 @@ int RepairInt(Repair repair, int value) {
             return LimitTimedClear(value);
         case Repair::IdleMinutes:
             return LimitIdleMinutes(value);
+        case Repair::ClearSecretsAfter:
+            return LimitClearSecretsAfter(value);
         default:
             return value;
     }
@@ -139,9 +159,7 @@ int RepairInt(Repair repair, int value) {
 
 }  // namespace
 
-AppSettings::~AppSettings() {
-    WipeString(securityPassword);
-}
+AppSettings::~AppSettings() = default;
 
 namespace {
 
@@ -189,6 +207,13 @@ int LimitIdleMinutes(int minutes) {
     return minutes < 0 ? 3 : minutes;
 }
 
+int LimitClearSecretsAfter(int seconds) {
+    if (seconds < 0) {
+        return kClearSecretsAfterDefault;
+    }
+    return seconds > kClearSecretsAfterMost ? kClearSecretsAfterMost : seconds;
+}
+
 std::string MaskPData(std::string_view password) {
     std::string stored;
     stored.reserve(password.size() * 2);
@@ -219,6 +244,34 @@ std::string UnmaskPData(std::string_view stored) {
     return password;
 }
 
+namespace {
+
+// The obfuscated form is as good as plain text to anyone who can read the settings: it is read
+// once, replaced by the hash and removed. A long one is cut as the prompt cuts what is typed, so
+// a password the prompt could never match becomes one it can.
+std::string MigratePData(ISettingsStore& store) {
+    if (!store.Contains(kSettingsSection, kPDataKey)) {
+        return {};
+    }
+    std::string stored = store.ReadString(kSettingsSection, kPDataKey, "");
+    std::string password = UnmaskPData(stored);
+    WipeString(stored);
+    std::string hash;
+    if (!password.empty()) {
+        hash = HashSecurityPassword(password);
+        WipeString(password);
+        if (hash.empty()) {
+            // Kept for the next start; until then no typed password can match.
+            return std::string(kUnmatchableHash);
+        }
+        store.WriteString(kSettingsSection, "PHash", hash);
+    }
+    store.Remove(kSettingsSection, kPDataKey);
+    return hash;
+}
+
+}  // namespace
+
 AppSettings LoadSettings(ISettingsStore& store) {
     AppSettings s;
     for (const SettingsKey& k : kSettingsKeys) {
@@ -227,9 +280,16 @@ AppSettings LoadSettings(ISettingsStore& store) {
             continue;
         }
         std::string text = store.ReadString(kSettingsSection, k.key, "");
-        if (k.repair == Repair::PData) {
-            s.*k.text = UnmaskPData(text);
-            WipeString(text);
+        if (k.repair == Repair::PHash) {
+            if (text.empty()) {
+                s.*k.text = MigratePData(store);
+            } else {
+                s.*k.text = std::move(text);
+                // Left behind by an older version run since: no longer needed, and readable.
+                if (store.Contains(kSettingsSection, kPDataKey)) {
+                    store.Remove(kSettingsSection, kPDataKey);
+                }
+            }
         } else if (k.repair == Repair::WorkingDir && text.empty()) {
             s.*k.text = WorkingDirectory();
         } else {
@@ -252,10 +312,6 @@ void SaveSettings(ISettingsStore& store, const AppSettings& settings) {
     for (const SettingsKey& k : kSettingsKeys) {
         if (k.number != nullptr) {
             store.WriteInt(kSettingsSection, k.key, settings.*k.number);
-        } else if (k.repair == Repair::PData) {
-            std::string stored = MaskPData(settings.*k.text);
-            store.WriteString(kSettingsSection, k.key, stored);
-            WipeString(stored);
         } else {
             store.WriteString(kSettingsSection, k.key, settings.*k.text);
         }

@@ -79,10 +79,12 @@ struct AppSettings {
     int clearClip = 0;
     int timedClear = 0;  // minutes, 0 never
     int protMin = 0;
-    std::string securityPassword;  // key PData; plain here, masked in the store
-    int minTime = 0;               // minutes, 0 never
-    int minPopTime = 0;            // minutes, 0 never
+    std::string securityPasswordHash;  // key PHash (security_password.h); empty: none set
+    int minTime = 0;                   // minutes, 0 never
+    int minPopTime = 0;                // minutes, 0 never
     int fileToolTip = 0;
+    int clearSecretsAfter = 0;  // seconds a copied secret stays on the clipboard, 0 never cleared
+    int legacyNewFiles = 0;     // new data files in the legacy form older versions can open
 
     FieldFlags display;   // 1: masked in the record list
     FieldFlags printing;  // 1: printed
@@ -98,20 +100,22 @@ struct AppSettings {
     bool operator==(const AppSettings&) const = default;
 };
 
-// Reads every key in its documented order, repairs the values out of range and unmasks PData.
-// Writes nothing.
+// Reads every key in its documented order and repairs the values out of range. Writes nothing,
+// except once: a security password still kept obfuscated under PData is hashed into PHash and
+// PData removed.
 AppSettings LoadSettings(ISettingsStore& store);
 
 // Writes every key of the record; keys outside the record are left alone.
 void SaveSettings(ISettingsStore& store, const AppSettings& settings);
 
 // Limits shared with the options dialog, which applies them to what the user types.
-int LimitTimedClear(int minutes);   // below 0 or above 60 becomes 3
-int LimitIdleMinutes(int minutes);  // below 0 becomes 3
-int LimitTrayAction(int action);    // outside 0..1 becomes 0
+int LimitTimedClear(int minutes);         // below 0 or above 60 becomes 3
+int LimitIdleMinutes(int minutes);        // below 0 becomes 3
+int LimitTrayAction(int action);          // outside 0..1 becomes 0
+int LimitClearSecretsAfter(int seconds);  // below 0 becomes 30, above a day a day
 
-// The security password is kept in the store only obfuscated, never encrypted: every byte is
-// combined with kPDataMask by exclusive-or, and each resulting byte is written as the one
+// Older versions kept the security password obfuscated under PData, never encrypted: every byte
+// was combined with kPDataMask by exclusive-or, and each resulting byte is written as the one
 // character of that code point (U+0001 to U+00FF), so the stored text has one character per
 // password byte and survives any store that holds Unicode text.
 //
@@ -123,7 +127,8 @@ inline constexpr unsigned char kPDataMask = 0xFF;
 
 std::string MaskPData(std::string_view password);
 // Text that is not of that form (a character above U+00FF, broken UTF-8) was not written by
-// MaskPData and reads as no password, like any unreadable key.
+// MaskPData and reads as no password, like any unreadable key. Only the migration to PHash reads
+// it.
 std::string UnmaskPData(std::string_view stored);
 
 }  // namespace zelvant::settings

@@ -1,8 +1,17 @@
 #include "settings/qsettings_store.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace zelvant::settings {
 namespace {
@@ -52,16 +61,40 @@ std::string CQSettingsStore::ReadString(std::string_view section, std::string_vi
     return value.toString().toStdString();
 }
 
+// Qt replaces the file on every write but keeps the permissions of the one it replaces, so the
+// file made here, or tightened here, stays private.
+void CQSettingsStore::KeepPrivate() {
+    if (private_) {
+        return;
+    }
+    private_ = true;
+#ifdef Q_OS_UNIX
+    const QString file = settings_.fileName();
+    const QString folder = QFileInfo(file).absolutePath();
+    QDir().mkpath(folder);
+    ::chmod(QFile::encodeName(folder).constData(), 0700);
+    const int fd = ::open(QFile::encodeName(file).constData(),
+                          O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600);
+        ::close(fd);
+    }
+#endif
+}
+
 void CQSettingsStore::WriteInt(std::string_view section, std::string_view key, int value) {
+    KeepPrivate();
     settings_.setValue(PathOf(section, key), value);
 }
 
 void CQSettingsStore::WriteString(std::string_view section, std::string_view key,
                                   std::string_view text) {
+    KeepPrivate();
     settings_.setValue(PathOf(section, key), Utf8(text));
 }
 
 void CQSettingsStore::Remove(std::string_view section, std::string_view key) {
+    KeepPrivate();
     settings_.remove(PathOf(section, key));
 }
 

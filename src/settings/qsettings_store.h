@@ -2,6 +2,9 @@
 // The settings store of the desktop: QSettings("Quillmere", "Zelvant") of the current user, one
 // group per section (on Windows the registry key HKCU\Software\Quillmere\Zelvant, on Linux
 // $XDG_CONFIG_HOME/Quillmere/Zelvant.conf). An empty section names a key outside any group.
+//
+// The file holds recent-file paths and the protection settings: from the first write on it is
+// readable by its owner only, in a folder only its owner may enter, whatever it was before.
 
 #include <QSettings>
 
@@ -30,7 +33,10 @@ class CQSettingsStore final : public ISettingsStore {
     void Sync();
 
   private:
+    void KeepPrivate();
+
     QSettings settings_;
+    bool private_ = false;
 };
 
 }  // namespace zelvant::settings

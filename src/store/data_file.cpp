@@ -19,9 +19,19 @@
 namespace zelvant {
 namespace {
 
-// Smallest stored sizes, used to refuse counts the rest of the file cannot hold.
-constexpr std::uint64_t kMinFolderBytes = 4 * kBlockSize;
-constexpr std::uint64_t kMinRecordBytes = kRecordFieldCount * kBlockSize;
+// Smallest stored sizes, used to refuse counts the rest of the file cannot hold: a folder is an
+// empty name and three numbers; a record's texts are empty.
+std::uint64_t MinFolderBytes(const IValueReader& in) {
+    return 4 * in.StoredSize(4);
+}
+
+std::uint64_t MinRecordBytes(const IValueReader& in) {
+    std::uint64_t total = 0;
+    for (RecordField f : FileFieldOrder()) {
+        total += in.StoredSize(InfoOf(f).kind == FieldKind::Date ? 12 : 4);
+    }
+    return total;
+}
 
 class FileCloser {
   public:
@@ -46,7 +56,7 @@ void Show(IMessageSink& messages, std::string text, MessageIcon icon) {
     messages.ShowMessage({std::move(text), icon, {}});
 }
 
-bool ReadRecord(CValueReader& in, CRecord& record) {
+bool ReadRecord(IValueReader& in, CRecord& record) {
     for (RecordField f : FileFieldOrder()) {
         bool ok = false;
         switch (InfoOf(f).kind) {
@@ -73,7 +83,7 @@ bool ReadRecord(CValueReader& in, CRecord& record) {
     return true;
 }
 
-bool WriteRecord(CValueWriter& out, const CRecord& record) {
+bool WriteRecord(IValueWriter& out, const CRecord& record) {
     for (RecordField f : FileFieldOrder()) {
         bool ok = false;
         switch (InfoOf(f).kind) {
@@ -96,14 +106,15 @@ bool WriteRecord(CValueWriter& out, const CRecord& record) {
 
 enum class ReadFailure { None, Corrupt, OutOfMemoryFolder, OutOfMemoryRecord };
 
-ReadFailure ReadFolders(CValueReader& in, CFolderSequence& folders) {
+ReadFailure ReadFolders(IValueReader& in, CFolderSequence& folders) {
     std::int32_t count = 0;
-    if (!CFileCodec::ReadInt(in, count)) {
+    if (!CFileCodec::ReadInt(in, count) || (count < 0 && in.Strict())) {
         return ReadFailure::Corrupt;
     }
-    if (count > 0 && static_cast<std::uint64_t>(count) * kMinFolderBytes > in.Remaining()) {
+    if (count > 0 && static_cast<std::uint64_t>(count) * MinFolderBytes(in) > in.Remaining()) {
         return ReadFailure::Corrupt;
     }
+    const std::uint64_t minRecord = MinRecordBytes(in);
     const DateTimeValue placeholder;  // every field is read from the file anyway
     for (std::int32_t i = 0; i < count; ++i) {
         const FolderIndex index = folders.Count();
@@ -127,10 +138,10 @@ ReadFailure ReadFolders(CValueReader& in, CFolderSequence& folders) {
         if (parent < kTopLevel || parent >= index) {
             return ReadFailure::Corrupt;
         }
-        if (!CFileCodec::ReadInt(in, records)) {
+        if (!CFileCodec::ReadInt(in, records) || (records < 0 && in.Strict())) {
             return ReadFailure::Corrupt;
         }
-        if (records > 0 && static_cast<std::uint64_t>(records) * kMinRecordBytes > in.Remaining()) {
+        if (records > 0 && static_cast<std::uint64_t>(records) * minRecord > in.Remaining()) {
             return ReadFailure::Corrupt;
         }
         folder->ReserveRecords(records > 0 ? static_cast<std::size_t>(records) : 0);
@@ -149,11 +160,21 @@ ReadFailure ReadFolders(CValueReader& in, CFolderSequence& folders) {
 
 }  // namespace
 
-LoadResult LoadData(IByteSource& source, const FileKey& key, CFolderSequence& folders,
+LoadResult LoadData(IByteSource& source, const DocumentKey& key, CFolderSequence& folders,
                     IMessageSink& messages, std::string_view name) {
     LoadResult result;
-    const CFileCipher cipher(key);
-    CValueReader in(cipher, source);
+    StreamFailure failure = StreamFailure::None;
+    const std::unique_ptr<IValueReader> reader = MakeValueReader(key, source, failure);
+    if (reader == nullptr) {
+        // A wrong password and a changed file get the same answer: telling them apart would
+        // tell an attacker which of their changes got through.
+        Show(messages,
+             failure == StreamFailure::ReadError ? FileErrorText("read", name, source.Error())
+                                                 : std::string(msg::kBadFile),
+             MessageIcon::Stop);
+        return result;
+    }
+    IValueReader& in = *reader;
     auto corrupt = [&]() -> LoadResult& {
         Show(messages,
              in.IoError() != 0 ? FileErrorText("read", name, in.IoError())
@@ -195,12 +216,15 @@ LoadResult LoadData(IByteSource& source, const FileKey& key, CFolderSequence& fo
             Show(messages, std::string(msg::kNoMemoryRecord), MessageIcon::Stop);
             return result;
     }
+    if (in.Strict() && in.Remaining() != 0) {
+        return corrupt();
+    }
     result.modified = version < kFileVersion;
     result.ok = true;
     return result;
 }
 
-LoadResult LoadDataFile(const std::string& path, const FileKey& key, CFolderSequence& folders,
+LoadResult LoadDataFile(const std::string& path, const DocumentKey& key, CFolderSequence& folders,
                         IMessageSink& messages) {
     errno = 0;
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -225,10 +249,35 @@ LoadResult LoadDataFile(const std::string& path, const FileKey& key, CFolderSequ
     return result;
 }
 
-bool SaveData(IByteSink& sink, const FileKey& key, const CFolderSequence& folders,
-              std::string_view columnLayout) {
-    const CFileCipher cipher(key);
-    CValueWriter out(cipher, sink);
+std::uint64_t PlainSize(const CFolderSequence& folders, std::string_view columnLayout) {
+    std::uint64_t total = kSignature.size() + 4 + 4 + columnLayout.size() + 4;
+    std::uint64_t fixedPerRecord = 0;
+    for (RecordField f : FileFieldOrder()) {
+        fixedPerRecord += InfoOf(f).kind == FieldKind::Date ? 12 : 4;
+    }
+    for (FolderIndex i = 0; i < folders.Count(); ++i) {
+        const CFolder& folder = *folders.FolderAt(i);
+        total += 16 + folder.Name().size();
+        for (int r = 0; r < folder.RecordCount(); ++r) {
+            const CRecord& record = *folder.RecordAt(r);
+            total += fixedPerRecord;
+            for (RecordField f : FileFieldOrder()) {
+                if (InfoOf(f).kind == FieldKind::Text) {
+                    total += record.GetText(f).size();
+                }
+            }
+        }
+    }
+    return total;
+}
+
+bool SaveData(IByteSink& sink, const DocumentKey& key, const CFolderSequence& folders,
+              std::string_view columnLayout, const Nonce* nonce) {
+    const std::unique_ptr<IValueWriter> writer = MakeValueWriter(key, sink, nonce);
+    IValueWriter& out = *writer;
+    if (out.HoldsWholeFile()) {
+        out.Reserve(PlainSize(folders, columnLayout));
+    }
     if (!CFileCodec::WriteSignature(out) || !CFileCodec::WriteInt(out, kFileVersion) ||
         !CFileCodec::WriteString(out, columnLayout) ||
         !CFileCodec::WriteInt(out, folders.Count())) {
@@ -248,20 +297,20 @@ bool SaveData(IByteSink& sink, const FileKey& key, const CFolderSequence& folder
             }
         }
     }
-    return out.Flush();
+    return out.Finish();
 }
 
-std::vector<std::uint8_t> SaveDataToMemory(const FileKey& key, const CFolderSequence& folders,
-                                           std::string_view columnLayout) {
+std::vector<std::uint8_t> SaveDataToMemory(const DocumentKey& key, const CFolderSequence& folders,
+                                           std::string_view columnLayout, const Nonce* nonce) {
     CMemorySink sink;
-    SaveData(sink, key, folders, columnLayout);
+    SaveData(sink, key, folders, columnLayout, nonce);
     return std::move(sink.bytes);
 }
 
 namespace {
 
 // Writes and closes an open file; with `sync`, also forces the bytes to disk.
-bool WriteAndClose(std::FILE* file, const std::string& path, const FileKey& key,
+bool WriteAndClose(std::FILE* file, const std::string& path, const DocumentKey& key,
                    const CFolderSequence& folders, std::string_view columnLayout, bool sync,
                    IMessageSink& messages) {
     FileCloser closer(file);
@@ -293,7 +342,7 @@ bool WriteAndClose(std::FILE* file, const std::string& path, const FileKey& key,
 
 }  // namespace
 
-bool SaveDataFile(const std::string& path, const FileKey& key, const CFolderSequence& folders,
+bool SaveDataFile(const std::string& path, const DocumentKey& key, const CFolderSequence& folders,
                   std::string_view columnLayout, IMessageSink& messages) {
     errno = 0;
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -453,7 +502,7 @@ void RemoveStaleTemporaries(const fs::path& file) {
 }  // namespace
 
 SafeSaveResult SaveDataFileWithBackup(const std::string& path, const std::string& backupPath,
-                                      const FileKey& key, const CFolderSequence& folders,
+                                      const DocumentKey& key, const CFolderSequence& folders,
                                       std::string_view columnLayout, IMessageSink& messages) {
     const fs::path target(path);
     std::string temp;
@@ -520,7 +569,7 @@ SafeSaveResult SaveDataFileWithBackup(const std::string& path, const std::string
 }
 #else
 SafeSaveResult SaveDataFileWithBackup(const std::string& path, const std::string& backupPath,
-                                      const FileKey& key, const CFolderSequence& folders,
+                                      const DocumentKey& key, const CFolderSequence& folders,
                                       std::string_view columnLayout, IMessageSink& messages) {
     namespace fs = std::filesystem;
     const fs::path target(path);
@@ -562,14 +611,45 @@ SafeSaveResult SaveDataFileWithBackup(const std::string& path, const std::string
 }
 #endif
 
-bool SaveDataFileSafely(const std::string& path, const FileKey& key, const CFolderSequence& folders,
-                        std::string_view columnLayout, IMessageSink& messages) {
+bool SaveDataFileSafely(const std::string& path, const DocumentKey& key,
+                        const CFolderSequence& folders, std::string_view columnLayout,
+                        IMessageSink& messages) {
     const SafeSaveResult result =
         SaveDataFileWithBackup(path, {}, key, folders, columnLayout, messages);
     if (result.failed == SaveStep::Replace) {
         Show(messages, FileErrorText("replace", path, result.error), MessageIcon::Exclamation);
     }
     return result.Ok();
+}
+
+FileCheck CheckDataFile(const std::string& path, SealedHeader& header, IMessageSink& messages) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        Show(messages, FileErrorText("open", path, errno != 0 ? errno : ENOENT),
+             MessageIcon::Exclamation);
+        return FileCheck::Failed;
+    }
+    FileCloser closer(file);
+    std::array<std::uint8_t, kSealedHeaderSize> first{};
+    const std::size_t got = std::fread(first.data(), 1, first.size(), file);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (std::ferror(file) || ec) {
+        Show(messages, FileErrorText("read", path, ec ? ec.value() : EIO),
+             MessageIcon::Exclamation);
+        return FileCheck::Failed;
+    }
+    switch (ParseHeader(std::span(first.data(), got), size, header)) {
+        case HeaderKind::Legacy:
+            return FileCheck::Legacy;
+        case HeaderKind::Sealed:
+            return FileCheck::Sealed;
+        case HeaderKind::Corrupt:
+            break;
+    }
+    Show(messages, std::string(msg::kBadFile), MessageIcon::Stop);
+    return FileCheck::Failed;
 }
 
 }  // namespace zelvant

@@ -43,7 +43,7 @@ struct SmallPlain {
 
 }  // namespace
 
-bool CFileCodec::ReadSignature(CValueReader& in, std::array<char, 8>& signature) {
+bool CFileCodec::ReadSignature(IValueReader& in, std::array<char, 8>& signature) {
     WipedBlock<8> buf;
     if (!in.Read(8, buf.bytes)) {
         return false;
@@ -52,7 +52,7 @@ bool CFileCodec::ReadSignature(CValueReader& in, std::array<char, 8>& signature)
     return true;
 }
 
-bool CFileCodec::ReadInt(CValueReader& in, std::int32_t& value) {
+bool CFileCodec::ReadInt(IValueReader& in, std::int32_t& value) {
     SmallPlain<4> buf;
     if (!in.Read(4, buf.bytes)) {
         return false;
@@ -61,7 +61,7 @@ bool CFileCodec::ReadInt(CValueReader& in, std::int32_t& value) {
     return true;
 }
 
-bool CFileCodec::ReadDate(CValueReader& in, DateTimeValue& value) {
+bool CFileCodec::ReadDate(IValueReader& in, DateTimeValue& value) {
     SmallPlain<12> buf;
     if (!in.Read(12, buf.bytes)) {
         return false;
@@ -71,7 +71,7 @@ bool CFileCodec::ReadDate(CValueReader& in, DateTimeValue& value) {
     return true;
 }
 
-bool CFileCodec::ReadString(CValueReader& in, std::string& value) {
+bool CFileCodec::ReadString(IValueReader& in, std::string& value) {
     std::int32_t length = 0;
     if (!ReadInt(in, length)) {
         return false;
@@ -79,10 +79,10 @@ bool CFileCodec::ReadString(CValueReader& in, std::string& value) {
     SecureWipe(value.data(), value.capacity());
     value.clear();
     if (length <= 0) {
-        return true;
+        return length == 0 || !in.Strict();
     }
     const auto n = static_cast<std::size_t>(length);
-    if (PaddedSize(n) > in.Remaining()) {
+    if (in.StoredSize(n) > in.Remaining()) {
         return false;
     }
     std::size_t supplied = 0;
@@ -96,25 +96,25 @@ bool CFileCodec::ReadString(CValueReader& in, std::string& value) {
     return true;
 }
 
-bool CFileCodec::WriteSignature(CValueWriter& out) {
+bool CFileCodec::WriteSignature(IValueWriter& out) {
     return out.Write(
         std::span(reinterpret_cast<const std::uint8_t*>(kSignature.data()), kSignature.size()));
 }
 
-bool CFileCodec::WriteInt(CValueWriter& out, std::int32_t value) {
+bool CFileCodec::WriteInt(IValueWriter& out, std::int32_t value) {
     std::uint8_t buf[4];
     WriteLittle(buf, value);
     return out.Write(buf);
 }
 
-bool CFileCodec::WriteDate(CValueWriter& out, const DateTimeValue& value) {
+bool CFileCodec::WriteDate(IValueWriter& out, const DateTimeValue& value) {
     std::uint8_t buf[12];
     WriteLittle(buf, std::bit_cast<std::uint64_t>(value.oa));
     WriteLittle(buf + 8, value.status);
     return out.Write(buf);
 }
 
-bool CFileCodec::WriteString(CValueWriter& out, std::string_view value) {
+bool CFileCodec::WriteString(IValueWriter& out, std::string_view value) {
     if (value.size() > static_cast<std::size_t>(INT32_MAX)) {
         return false;
     }

@@ -159,7 +159,7 @@ void CFolderSequence::Clear() {
 }
 
 void CFolderSequence::TakeFolders(CFolderSequence& other) {
-    const FileKey key = rememberedKey_;
+    const DocumentKey key = rememberedKey_;
     Clear();
     rememberedKey_ = key;
     folders_ = std::move(other.folders_);

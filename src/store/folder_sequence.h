@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/file_cipher.h"
+#include "store/file_protection.h"
 #include "store/folder.h"
 
 namespace zelvant {
@@ -64,12 +64,12 @@ class CFolderSequence {
     void TakeFolders(CFolderSequence& other);
 
     // The key of the open file, kept so later saves need not ask for the password.
-    FileKey& RememberedKey() { return rememberedKey_; }
-    const FileKey& RememberedKey() const { return rememberedKey_; }
+    DocumentKey& RememberedKey() { return rememberedKey_; }
+    const DocumentKey& RememberedKey() const { return rememberedKey_; }
 
   private:
     std::vector<std::unique_ptr<CFolder>> folders_;
-    FileKey rememberedKey_;
+    DocumentKey rememberedKey_;
 };
 
 // One folder in the order the folder tree shows it.

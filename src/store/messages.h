@@ -39,6 +39,9 @@ inline constexpr std::string_view kVersionTooNew =
     "version";
 inline constexpr std::string_view kNoMemoryRecord = "Out of memory. Unable to create new record.";
 inline constexpr std::string_view kNoMemoryFolder = "Out of memory. Unable to create new folder.";
+// A sealed file's key needs its derivation's memory (up to 1 GiB) at once.
+inline constexpr std::string_view kNoMemoryKey =
+    "Out of memory. Unable to derive the key of the file.";
 // 61448
 inline constexpr std::string_view kEmptyPassword = "You have not entered a password!";
 // 61449

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace zelvant {
 namespace {
@@ -58,6 +63,12 @@ bool CFileSink::Write(const std::uint8_t* src, std::size_t n) {
 
 CValueReader::CValueReader(const CFileCipher& cipher, IByteSource& source)
     : cipher_(cipher), source_(source), size_(source.Size()) {}
+
+CValueReader::CValueReader(const FileKey& key, IByteSource& source)
+    : ownCipher_(std::make_unique<const CFileCipher>(key)),
+      cipher_(*ownCipher_),
+      source_(source),
+      size_(source.Size()) {}
 
 CValueReader::~CValueReader() {
     SecureWipe(plainBuf_.data(), plainBuf_.size());
@@ -142,6 +153,11 @@ CValueWriter::CValueWriter(const CFileCipher& cipher, IByteSink& sink)
     pending_.reserve(kWriteBatch + 4096);
 }
 
+CValueWriter::CValueWriter(const FileKey& key, IByteSink& sink)
+    : ownCipher_(std::make_unique<const CFileCipher>(key)), cipher_(*ownCipher_), sink_(sink) {
+    pending_.reserve(kWriteBatch + 4096);
+}
+
 CValueWriter::~CValueWriter() {
     SecureWipe(pending_.data(), pending_.size());
     SecureWipe(gather_.data(), gather_.size());
@@ -208,6 +224,197 @@ bool CValueWriter::Flush() {
         return false;
     }
     return true;
+}
+
+CPlainValueReader::CPlainValueReader(CPayloadBuffer payload, std::size_t begin, std::size_t end)
+    : data_(std::move(payload)),
+      pos_(std::min(begin, data_.Size())),
+      end_(std::max(pos_, std::min(end, data_.Size()))) {}
+
+CPlainValueReader::~CPlainValueReader() {
+    SecureWipe(data_.Data(), data_.Size());
+}
+
+const std::uint8_t* CPlainValueReader::Next(std::size_t n, std::size_t& length) {
+    if (n > end_ - pos_) {
+        return nullptr;
+    }
+    const std::uint8_t* p = data_.Data() + pos_;
+    pos_ += n;
+    length = n;
+    return p;
+}
+
+bool CPlainValueReader::Read(std::size_t n, std::uint8_t* out) {
+    std::size_t length = 0;
+    const std::uint8_t* p = Next(n, length);
+    if (p == nullptr) {
+        return false;
+    }
+    if (n > 0) {
+        std::memcpy(out, p, n);
+    }
+    return true;
+}
+
+CPayloadBuffer::CPayloadBuffer(std::size_t size) : size_(size) {
+#if defined(__linux__)
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    if (size >= 2 * kHugePage) {
+        const std::size_t length = (size + kHugePage - 1) / kHugePage * kHugePage;
+        void* p =
+            ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p != MAP_FAILED) {
+            ::madvise(p, length, MADV_HUGEPAGE);  // a hint; without it the pages are small
+            data_ = static_cast<std::uint8_t*>(p);
+            mapped_ = length;
+            return;
+        }
+    }
+#endif
+    data_ = new std::uint8_t[std::max<std::size_t>(size, 1)];
+}
+
+CPayloadBuffer::~CPayloadBuffer() {
+#if defined(__linux__)
+    if (mapped_ != 0) {
+        ::munmap(data_, mapped_);
+        return;
+    }
+#endif
+    delete[] data_;
+}
+
+void CPayloadBuffer::Swap(CPayloadBuffer& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(mapped_, other.mapped_);
+}
+
+CSealedValueWriter::CSealedValueWriter(SealedKey key, const Nonce& nonce, IByteSink& sink)
+    : key_(std::move(key)), nonce_(nonce), sink_(sink) {}
+
+CSealedValueWriter::~CSealedValueWriter() {
+    // Once sealed the buffer holds only ciphertext.
+    if (!done_) {
+        SecureWipe(payload_.Data(), used_);
+    }
+}
+
+void CSealedValueWriter::Grow(std::size_t need) {
+    CPayloadBuffer bigger(std::max({need, 2 * payload_.Size(), kWriteBatch}));
+    if (used_ > 0) {
+        std::memcpy(bigger.Data(), payload_.Data(), used_);
+    }
+    SecureWipe(payload_.Data(), used_);
+    payload_ = std::move(bigger);
+}
+
+void CSealedValueWriter::Reserve(std::uint64_t plainBytes) {
+    if (!done_ && plainBytes > payload_.Size() && plainBytes <= SIZE_MAX / 2) {
+        Grow(static_cast<std::size_t>(plainBytes));
+    }
+}
+
+bool CSealedValueWriter::Write(std::span<const std::uint8_t> plain) {
+    if (done_) {
+        return false;
+    }
+    if (plain.size() > payload_.Size() - used_) {
+        Grow(used_ + plain.size());
+    }
+    if (!plain.empty()) {
+        std::memcpy(payload_.Data() + used_, plain.data(), plain.size());
+    }
+    used_ += plain.size();
+    return true;
+}
+
+bool CSealedValueWriter::Finish() {
+    if (done_ || key_.Empty()) {
+        return false;
+    }
+    const SealedHeader header{key_.Params(), key_.SaltBytes(), nonce_};
+    std::array<std::uint8_t, kSealTagSize> tag{};
+    SealPayload(key_, header, std::span(payload_.Data(), used_), tag);
+    done_ = true;
+    const auto head = FormatHeader(header);
+    return sink_.Write(head.data(), head.size()) &&
+           (used_ == 0 || sink_.Write(payload_.Data(), used_)) &&
+           sink_.Write(tag.data(), tag.size());
+}
+
+namespace {
+
+// Reads everything the source holds; false when the file layer fails or it holds less than it
+// said.
+bool ReadWhole(IByteSource& source, CPayloadBuffer& out) {
+    const std::uint64_t size = source.Size();
+    if (size > SIZE_MAX / 2) {
+        return false;
+    }
+    out = CPayloadBuffer(static_cast<std::size_t>(size));
+    std::size_t got = 0;
+    while (got < out.Size()) {
+        const std::size_t n = source.Read(out.Data() + got, out.Size() - got);
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    return got == out.Size();
+}
+
+std::unique_ptr<IValueReader> OpenSealed(const SealedKey& key, IByteSource& source,
+                                         StreamFailure& failure) {
+    CPayloadBuffer data;
+    if (!ReadWhole(source, data)) {
+        failure = source.Error() != 0 ? StreamFailure::ReadError : StreamFailure::Corrupt;
+        return nullptr;
+    }
+    SealedHeader header;
+    if (ParseHeader(std::span(data.Data(), data.Size()), data.Size(), header) !=
+        HeaderKind::Sealed) {
+        failure = StreamFailure::Corrupt;
+        return nullptr;
+    }
+    // A key made for another salt or other parameters cannot open it.
+    if (header.params != key.Params() || header.salt != key.SaltBytes()) {
+        failure = StreamFailure::Refused;
+        return nullptr;
+    }
+    const std::size_t end = data.Size() - kSealTagSize;
+    const std::span<std::uint8_t> body(data.Data() + kSealedHeaderSize, end - kSealedHeaderSize);
+    if (!OpenPayload(
+            key, std::span<const std::uint8_t, kSealedHeaderSize>(data.Data(), kSealedHeaderSize),
+            body, std::span<const std::uint8_t, kSealTagSize>(data.Data() + end, kSealTagSize))) {
+        failure = StreamFailure::Refused;
+        return nullptr;
+    }
+    return std::make_unique<CPlainValueReader>(std::move(data), kSealedHeaderSize, end);
+}
+
+}  // namespace
+
+std::unique_ptr<IValueReader> MakeValueReader(const DocumentKey& key, IByteSource& source,
+                                              StreamFailure& failure) {
+    failure = StreamFailure::None;
+    if (key.Form() == FileForm::Sealed) {
+        return OpenSealed(key.Sealed(), source, failure);
+    }
+    return std::make_unique<CValueReader>(key.Legacy(), source);
+}
+
+std::unique_ptr<IValueWriter> MakeValueWriter(const DocumentKey& key, IByteSink& sink,
+                                              const Nonce* nonce) {
+    if (key.Form() == FileForm::Sealed) {
+        Nonce fresh{};
+        if (nonce == nullptr) {
+            RandomBytes(fresh);
+        }
+        return std::make_unique<CSealedValueWriter>(key.Sealed(), nonce ? *nonce : fresh, sink);
+    }
+    return std::make_unique<CValueWriter>(key.Legacy(), sink);
 }
 
 }  // namespace zelvant

@@ -21,15 +21,49 @@ std::string FileNameOf(const std::string& path) {
     return fs::path(path).filename().string();
 }
 
-// The key bytes of a typed password; nothing of the password outlives the call.
-FileKey KeyOf(const SecretText& typed) {
-    std::string bytes = PasswordBytes(std::string_view(typed.text.data(), typed.text.size()));
+// The legacy key of a typed password; nothing of the password outlives the call.
+FileKey LegacyKeyOf(std::string_view typed) {
+    std::string bytes = PasswordBytes(typed);
     FileKey key = MakeFileKey(bytes);
     WipeString(bytes);
     return key;
 }
 
+SealedKey SealedKeyOf(std::string_view typed, const Salt& salt, const SealParams& params,
+                      const KeyDerivation& derive) {
+    SecretText password;
+    password.text = SealedPasswordBytes(typed);
+    if (password.text.empty() && !typed.empty()) {
+        return {};
+    }
+    return SealedKey::Make(salt, params, [&](std::span<std::uint8_t, kSealedKeySize> out) {
+        return derive(std::string_view(password.text.data(), password.text.size()), salt, params,
+                      out);
+    });
+}
+
+std::string_view View(const SecretText& text) {
+    return {text.text.data(), text.text.size()};
+}
+
 }  // namespace
+
+DocumentKey KeyForFile(FileCheck check, const SealedHeader& header, std::string_view typed,
+                       const KeyDerivation& derive) {
+    if (check != FileCheck::Sealed) {
+        return LegacyKeyOf(typed);
+    }
+    return SealedKeyOf(typed, header.salt, header.params, derive);
+}
+
+DocumentKey NewFileKey(FileForm form, std::string_view typed, const SealingServices& sealing) {
+    if (form == FileForm::Legacy) {
+        return LegacyKeyOf(typed);
+    }
+    Salt salt{};
+    RandomBytes(salt);
+    return SealedKeyOf(typed, salt, sealing.chooseParams(), sealing.derive);
+}
 
 FileStamp StampOf(const std::string& path) {
     FileStamp stamp;
@@ -67,6 +101,17 @@ std::string BackupPathFor(const std::string& path) {
     return p.string();
 }
 
+bool LegacyBackupBeside(const std::string& path) {
+    const std::string backup = BackupPathFor(path);
+    std::error_code ec;
+    if (backup == path || !fs::is_regular_file(backup, ec)) {
+        return false;
+    }
+    CMessageLog ignored;
+    SealedHeader header;
+    return CheckDataFile(backup, header, ignored) == FileCheck::Legacy;
+}
+
 CZelvantDoc::CZelvantDoc(CFolderSequence& folders, IPasswordPrompt& prompt, IMessageSink& messages,
                          DocSettings settings)
     : folders_(folders), prompt_(prompt), messages_(messages), settings_(settings) {}
@@ -76,6 +121,15 @@ void CZelvantDoc::Reset() {
     title_ = kUntitled;
     modified_ = false;
     stamp_ = {};
+    form_.reset();
+    params_ = {};
+}
+
+FileForm CZelvantDoc::Form() const {
+    if (form_) {
+        return *form_;
+    }
+    return settings_.legacyNewFiles != 0 ? FileForm::Legacy : FileForm::Sealed;
 }
 
 void CZelvantDoc::ClearSequence() {
@@ -126,27 +180,33 @@ bool CZelvantDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
-bool CZelvantDoc::AskKeyOfFile(const std::string& path, FileKey& key) {
+bool CZelvantDoc::AskKeyOfFile(const std::string& path, FileCheck check, const SealedHeader& header,
+                               DocumentKey& key) {
     const std::string caption = FilePasswordCaption(path);
+    const FileForm form = check == FileCheck::Sealed ? FileForm::Sealed : FileForm::Legacy;
     for (;;) {
         SecretText typed;
-        if (!prompt_.AskPassword(caption, typed)) {
+        if (!prompt_.AskPassword(caption, form, typed)) {
             return false;
         }
         if (typed.text.empty()) {
             Tell(msg::kEmptyPassword, MessageIcon::Exclamation);
             continue;
         }
-        key = KeyOf(typed);
+        key = KeyForFile(check, header, View(typed), sealing_.derive);
+        if (key.Empty()) {
+            Tell(msg::kNoMemoryKey, MessageIcon::Stop);
+            return false;
+        }
         return true;
     }
 }
 
-bool CZelvantDoc::AskNewKey(FileKey& key) {
+bool CZelvantDoc::AskNewKey(FileForm form, DocumentKey& key) {
     for (;;) {
         SecretText typed;
         SecretText confirmation;
-        if (!prompt_.AskNewPassword(typed, confirmation)) {
+        if (!prompt_.AskNewPassword(form, typed, confirmation)) {
             return false;
         }
         if (typed.text.empty()) {
@@ -157,14 +217,27 @@ bool CZelvantDoc::AskNewKey(FileKey& key) {
             Tell(msg::kPasswordMismatch, MessageIcon::Exclamation);
             continue;
         }
-        key = KeyOf(typed);
+        if (confirmNewKey_ && !confirmNewKey_()) {
+            return false;
+        }
+        key = NewFileKey(form, View(typed), sealing_);
+        if (key.Empty()) {
+            Tell(msg::kNoMemoryKey, MessageIcon::Stop);
+            return false;
+        }
         return true;
     }
 }
 
 bool CZelvantDoc::LoadWithPassword(const std::string& path) {
-    FileKey key;
-    if (!AskKeyOfFile(path, key)) {
+    // A sealed file's header is checked before anyone types a password or a key is derived.
+    SealedHeader header;
+    const FileCheck check = CheckDataFile(path, header, messages_);
+    if (check == FileCheck::Failed) {
+        return false;
+    }
+    DocumentKey key;
+    if (!AskKeyOfFile(path, check, header, key)) {
         return false;
     }
     if (settings_.rememberPass != 0) {
@@ -176,6 +249,8 @@ bool CZelvantDoc::LoadWithPassword(const std::string& path) {
     }
     columnLayout_ = result.columnLayout;
     modified_ = result.modified;
+    form_ = key.Form();
+    params_ = check == FileCheck::Sealed ? header.params : SealParams{};
     return true;
 }
 
@@ -203,16 +278,20 @@ bool CZelvantDoc::SaveAs(const std::string& path) {
 
 bool CZelvantDoc::SaveWithPassword(const std::string& path, bool forcePrompt) {
     const bool remember = settings_.rememberPass != 0;
-    FileKey key;
-    if (!forcePrompt && remember && !folders_.RememberedKey().Empty()) {
+    const FileForm form = Form();
+    DocumentKey key;
+    if (!forcePrompt && remember && !folders_.RememberedKey().Empty() &&
+        folders_.RememberedKey().Form() == form) {
+        // A sealed file keeps its salt and parameters; only the nonce is new.
         key = folders_.RememberedKey();
-    } else if (!AskNewKey(key)) {
+    } else if (!AskNewKey(form, key)) {
         return false;
     }
     if (layoutSource_) {
         columnLayout_ = layoutSource_();
     }
-    const std::string backup = settings_.alwaysBackup != 0 ? backupPath_ : std::string();
+    const std::string backup =
+        settings_.alwaysBackup != 0 && !skipBackup_ ? backupPath_ : std::string();
     const SafeSaveResult result =
         SaveDataFileWithBackup(path, backup, key, folders_, columnLayout_, messages_);
     switch (result.failed) {
@@ -232,7 +311,28 @@ bool CZelvantDoc::SaveWithPassword(const std::string& path, bool forcePrompt) {
     if (remember) {
         folders_.RememberedKey() = key;
     }
+    form_ = form;
+    params_ = form == FileForm::Sealed ? key.Sealed().Params() : SealParams{};
     return true;
+}
+
+bool CZelvantDoc::ChangeProtection(FileForm target, std::function<bool()> confirm) {
+    if (path_.empty()) {
+        return false;
+    }
+    const std::optional<FileForm> form = form_;
+    const SealParams params = params_;
+    form_ = target;
+    skipBackup_ = target == FileForm::Sealed;
+    confirmNewKey_ = std::move(confirm);
+    const bool saved = SaveAs(path_);
+    skipBackup_ = false;
+    confirmNewKey_ = nullptr;
+    if (!saved) {
+        form_ = form;
+        params_ = params;
+    }
+    return saved;
 }
 
 void CZelvantDoc::OnCloseDocument() {

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 
-#include "store/file_cipher.h"
+#include "store/data_file.h"
+#include "store/file_protection.h"
 #include "store/folder_sequence.h"
 #include "store/messages.h"
 #include "store/secure.h"
@@ -22,20 +24,39 @@ inline constexpr std::string_view kReplaceFailed = "Save abandoned - unable to c
 
 // Filled by the caller from the settings store; may change while the document is open.
 struct DocSettings {
-    int rememberPass = 1;  // keep the open file's key so later saves need not ask
-    int alwaysBackup = 0;  // keep the previous file as <base>.zvb on every save
+    int rememberPass = 1;    // keep the open file's key so later saves need not ask
+    int alwaysBackup = 0;    // keep the previous file as <base>.zvb on every save
+    int legacyNewFiles = 0;  // new files in the legacy form, which older versions can open
 };
 
 // The two password dialogs. Each returns false when the user cancels. The document checks the
-// entries and asks again, as the dialogs' OK buttons would keep them open.
+// entries and asks again, as the dialogs' OK buttons would keep them open. `form` is the
+// protection of the file the password is for: it decides how long a password may be (32
+// characters for the legacy form, kMaxSealedPasswordChars for the sealed one) and is shown.
 class IPasswordPrompt {
   public:
     virtual ~IPasswordPrompt() = default;
     // The password of an existing file; `caption` names the file.
-    virtual bool AskPassword(const std::string& caption, SecretText& password) = 0;
+    virtual bool AskPassword(const std::string& caption, FileForm form, SecretText& password) = 0;
     // A new file password, typed twice.
-    virtual bool AskNewPassword(SecretText& password, SecretText& confirmation) = 0;
+    virtual bool AskNewPassword(FileForm form, SecretText& password, SecretText& confirmation) = 0;
 };
+
+// How sealed files get their keys. The desktop runs them off its window's thread; tests put
+// cheap stand-ins in their place.
+struct SealingServices {
+    KeyDerivation derive = Argon2idDerive;
+    SealParamsChoice chooseParams = CalibratedSealParams;
+};
+
+// The key a typed password (UTF-8) stands for in a file of the checked form: the legacy key at
+// once, a sealed file's by derivation with the header's salt and parameters. Empty when the
+// derivation failed.
+DocumentKey KeyForFile(FileCheck check, const SealedHeader& header, std::string_view typed,
+                       const KeyDerivation& derive);
+// The key of a new password in the given form: a sealed one gets a fresh salt and the chosen
+// parameters. Empty when the derivation failed.
+DocumentKey NewFileKey(FileForm form, std::string_view typed, const SealingServices& sealing);
 
 // Size, modification time and identity of a file, to notice that another program replaced it.
 struct FileStamp {
@@ -58,6 +79,8 @@ class CZelvantDoc {
 
     void SetSettings(const DocSettings& settings) { settings_ = settings; }
     const DocSettings& Settings() const { return settings_; }
+    void SetSealing(SealingServices sealing) { sealing_ = std::move(sealing); }
+    const SealingServices& Sealing() const { return sealing_; }
     // While starting up there is no folder sequence to clear yet.
     void SetStartingUp(bool startingUp) { startingUp_ = startingUp; }
 
@@ -75,6 +98,18 @@ class CZelvantDoc {
     // Save with a new password asked for.
     bool SaveAs(const std::string& path);
     void OnCloseDocument();
+
+    // The form of the open file; for a document never opened or saved, the form its first save
+    // will give it.
+    FileForm Form() const;
+    // The sealed file's parameters, when Form() is sealed and the file exists.
+    const SealParams& Params() const { return params_; }
+    // Saves the open file in place in the other form, under a new password asked for with
+    // confirmation. `confirm`, when given, is asked once the password is accepted and before
+    // anything is derived or written; false cancels. Sealing keeps no backup of the legacy file:
+    // that copy is what sealing is meant to be rid of. False, with everything as it was, when
+    // cancelled or failed.
+    bool ChangeProtection(FileForm target, std::function<bool()> confirm = {});
 
     bool CanSave() const { return modified_; }
     bool CanSaveAs() const { return folders_.Count() >= 1; }
@@ -100,8 +135,9 @@ class CZelvantDoc {
     void ClearSequence();
     bool LoadWithPassword(const std::string& path);
     bool SaveWithPassword(const std::string& path, bool forcePrompt);
-    bool AskKeyOfFile(const std::string& path, FileKey& key);
-    bool AskNewKey(FileKey& key);
+    bool AskKeyOfFile(const std::string& path, FileCheck check, const SealedHeader& header,
+                      DocumentKey& key);
+    bool AskNewKey(FileForm form, DocumentKey& key);
     void Tell(std::string_view text, MessageIcon icon, std::string caption = {});
     void RefreshTip() const;
 
@@ -109,6 +145,7 @@ class CZelvantDoc {
     IPasswordPrompt& prompt_;
     IMessageSink& messages_;
     DocSettings settings_;
+    SealingServices sealing_;
     std::function<std::string()> layoutSource_;
     std::function<void()> refreshTip_;
     std::function<void()> refreshList_;
@@ -122,11 +159,18 @@ class CZelvantDoc {
     int forcePasswordPrompt_ = 0;
     bool startingUp_ = false;
     FileStamp stamp_;
+    std::optional<FileForm> form_;  // none until a file is opened or saved
+    SealParams params_;
+    bool skipBackup_ = false;
+    std::function<bool()> confirmNewKey_;
 };
 
 // "File Password:" followed by the file's name and extension.
 std::string FilePasswordCaption(const std::string& path);
 // The same folder and base name, with extension ".zvb".
 std::string BackupPathFor(const std::string& path);
+// Whether a backup in the legacy form lies beside the file: after sealing, the weak copy that
+// would otherwise survive it.
+bool LegacyBackupBeside(const std::string& path);
 
 }  // namespace zelvant

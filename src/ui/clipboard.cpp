@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace zelvant::ui {
 namespace {
@@ -70,6 +71,11 @@ bool HoldsOurText(QClipboard::Mode mode) {
     return ours;
 }
 
+std::function<void()>& CopiedHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
 }  // namespace
 
 QMimeData* MakeSecretMimeData(const QString& text) {
@@ -98,9 +104,14 @@ void PutSecretTextOnClipboard(const QString& text) {
     // An empty text is never taken for ours: an emptied clipboard is nobody's.
     OurFingerprint() = text.isEmpty() ? QByteArray() : Fingerprint(text);
     clipboard->setMimeData(MakeSecretMimeData(text), QClipboard::Clipboard);
-    if (clipboard->supportsSelection()) {
-        clipboard->setMimeData(MakeSecretMimeData(text), QClipboard::Selection);
+    // A copy, so that the handler may replace itself.
+    if (const std::function<void()> handler = CopiedHandler()) {
+        handler();
     }
+}
+
+void SetSecretCopiedHandler(std::function<void()> handler) {
+    CopiedHandler() = std::move(handler);
 }
 
 bool ClipboardHoldsOurText() {

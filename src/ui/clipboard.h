@@ -5,6 +5,7 @@
 
 #include <QMimeData>
 #include <QString>
+#include <functional>
 
 namespace zelvant::ui {
 
@@ -12,8 +13,13 @@ namespace zelvant::ui {
 QMimeData* MakeSecretMimeData(const QString& text);
 bool IsMarkedSecret(const QMimeData& data);
 
-// Puts the text on the clipboard (and the X selection where there is one), marked as secret.
+// Puts the text on the clipboard, marked as secret. Never on the X selection (PRIMARY): that one
+// is handed to any program on a middle click and is cleared by nobody.
 void PutSecretTextOnClipboard(const QString& text);
+
+// Called after every secret put on the clipboard; the main window starts its clearing count
+// there. An empty function removes the handler.
+void SetSecretCopiedHandler(std::function<void()> handler);
 
 // True while the clipboard still holds the last text this program put there.
 bool ClipboardHoldsOurText();

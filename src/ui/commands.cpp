@@ -16,6 +16,10 @@ std::vector<CommandInfo> BuildTable() {
         {cmd::kSave, "&Save", "Save the active document", "Save", "Ctrl+S", "save"},
         {cmd::kSaveAs, "Save &As...", "Save the active document with a new name", "Save As", "",
          "save-as"},
+        {cmd::kStrengthen, "Strengthen &Protection\u2026",
+         "Seal the file: a key derived from the password, and contents that cannot be changed "
+         "unnoticed",
+         "Strengthen Protection", "", ""},
         {cmd::kPrint, "Print/Print Preview", "Print/Preview the current document",
          "Print/Print Preview", "Ctrl+P", "print"},
         {cmd::kExit, "E&xit", "Quit the application; prompts to save documents", "Exit", "Alt+X",
@@ -52,6 +56,14 @@ std::vector<CommandInfo> BuildTable() {
         {cmd::kCopy, "&Copy", "Copy the selection to the clipboard", "Copy", "Ctrl+C", "copy"},
         {cmd::kCut, "Cu&t", "Move the selection to the clipboard", "Cut", "Ctrl+X", "cut"},
         {cmd::kPaste, "&Paste", "Insert the clipboard's contents", "Paste", "Ctrl+V", "paste"},
+        {cmd::kCopyPassword, "Copy Pass&word", "Copy the record's password to the clipboard",
+         "Copy Password", "Ctrl+C", "copy"},
+        {cmd::kCopyUserName, "Copy &User Name", "Copy the record's user name to the clipboard",
+         "Copy User Name", "Ctrl+B", "copy"},
+        {cmd::kFind, "Find...", "Find records in every folder by a piece of their text", "Find",
+         "Ctrl+E", "find"},
+        {cmd::kImport, "&Import...", "Add the records of another program's export", "Import", "",
+         ""},
     };
     // The menu shows each entry's file name in place of this text.
     for (int id = cmd::kRecentFileFirst; id <= cmd::kRecentFileLast; ++id) {
@@ -83,7 +95,7 @@ QAction* MakeAction(int id, QObject* parent) {
     if (info == nullptr) {
         return nullptr;
     }
-    auto* action = new QAction(QString::fromLatin1(info->menuText), parent);
+    auto* action = new QAction(QString::fromUtf8(info->menuText), parent);
     action->setData(id);
     action->setStatusTip(QString::fromLatin1(info->prompt));
     const QKeySequence key = CommandShortcut(*info);

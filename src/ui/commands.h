@@ -16,6 +16,8 @@ inline constexpr int kNew = 57600;
 inline constexpr int kOpen = 57601;
 inline constexpr int kSave = 57603;
 inline constexpr int kSaveAs = 57604;
+// Seals the open legacy file.
+inline constexpr int kStrengthen = 32851;
 // The recent-file entries; the list shows kRecentFileCount of them.
 inline constexpr int kRecentFileFirst = 57616;
 inline constexpr int kRecentFileLast = 57631;
@@ -42,14 +44,21 @@ inline constexpr int kHelp = 57670;
 inline constexpr int kAbout = 57664;
 // Esc: minimises the main window when the setting asks for it.
 inline constexpr int kEscape = 109;
+// The text fields' own copy; the record list's Ctrl+C is kCopyPassword, bound to the list alone.
 inline constexpr int kCopy = 57634;
 inline constexpr int kCut = 57635;
 inline constexpr int kPaste = 57637;
+// The current record's password and user name, from the record list (Ctrl+C, Ctrl+B there).
+inline constexpr int kCopyPassword = 32845;
+inline constexpr int kCopyUserName = 32846;
+// Records anywhere in the document by a piece of their text, and records of other programs.
+inline constexpr int kFind = 32860;
+inline constexpr int kImport = 32861;
 }  // namespace cmd
 
 struct CommandInfo {
     int id;
-    const char* menuText;  // with '&' before the mnemonic; empty for key-only commands
+    const char* menuText;  // UTF-8, with '&' before the mnemonic; empty for key-only commands
     const char* prompt;    // status bar
     const char* toolTip;   // empty: none of its own
     const char* shortcut;  // portable key text ("Ctrl+Shift+P"); empty: none

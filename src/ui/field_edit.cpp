@@ -1,20 +1,26 @@
 #include "ui/field_edit.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyle>
 #include <QTextCursor>
+#include <array>
 #include <cstdlib>
+#include <functional>
 
 #include "ui/clipboard.h"
 
@@ -84,6 +90,79 @@ QString WithCrLf(QString text) {
 
 // Text leaves a field as a copy only: the field keeps its text whatever the target wants.
 constexpr Qt::DropActions kFieldDragActions = Qt::CopyAction;
+
+// Qt copies every selection made in a text field to the X selection, unmarked and out of reach of
+// the clearing rules. Whatever the field's own handling puts there is taken back at once, before
+// the event loop can answer another program's request for it.
+class CSelectionGuard {
+  public:
+    CSelectionGuard() {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection()) {
+            watch_ =
+                QObject::connect(clipboard, &QClipboard::changed, [this](QClipboard::Mode mode) {
+                    changed_ = changed_ || mode == QClipboard::Selection;
+                });
+        }
+    }
+    CSelectionGuard(const CSelectionGuard&) = delete;
+    CSelectionGuard& operator=(const CSelectionGuard&) = delete;
+    ~CSelectionGuard() {
+        if (!watch_) {
+            return;
+        }
+        QObject::disconnect(watch_);
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        if (changed_ && clipboard->ownsSelection()) {
+            clipboard->clear(QClipboard::Selection);
+        }
+    }
+
+  private:
+    QMetaObject::Connection watch_;
+    bool changed_ = false;
+};
+
+// Undo, Redo | Cut, Copy, Paste, Delete | Select All, as Qt's own menu has them, with the
+// field's secret copy and cut.
+struct FieldMenuState {
+    bool undo = false;
+    bool redo = false;
+    bool cut = false;
+    bool copy = false;
+    bool paste = false;
+    bool remove = false;
+    bool selectAll = false;
+};
+
+QMenu* BuildFieldMenu(QWidget* field, const FieldMenuState& state,
+                      const std::array<std::function<void()>, 7>& run) {
+    auto* menu = new QMenu(field);
+    const auto add = [&](const QString& text, QKeySequence::StandardKey key, bool enabled,
+                         std::size_t index) {
+        QAction* action = menu->addAction(text);
+        if (key != QKeySequence::UnknownKey) {
+            action->setShortcut(key);
+        }
+        action->setEnabled(enabled);
+        QObject::connect(action, &QAction::triggered, field, run[index]);
+    };
+    add(QObject::tr("&Undo"), QKeySequence::Undo, state.undo, 0);
+    add(QObject::tr("&Redo"), QKeySequence::Redo, state.redo, 1);
+    menu->addSeparator();
+    add(QObject::tr("Cu&t"), QKeySequence::Cut, state.cut, 2);
+    add(QObject::tr("&Copy"), QKeySequence::Copy, state.copy, 3);
+    add(QObject::tr("&Paste"), QKeySequence::Paste, state.paste, 4);
+    add(QObject::tr("Delete"), QKeySequence::UnknownKey, state.remove, 5);
+    menu->addSeparator();
+    add(QObject::tr("Select All"), QKeySequence::SelectAll, state.selectAll, 6);
+    return menu;
+}
+
+bool ClipboardHasText() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data != nullptr && data->hasText();
+}
 
 Qt::DropAction RunDrag(QWidget* source, QMimeData* mime, Qt::DropActions allowed) {
     // Qt deletes the drag once it is over.
@@ -170,21 +249,65 @@ void CFieldEdit::InsertDropped(int at, const QString& dropped) {
     setSelection(at, static_cast<int>(text().size() - before));
 }
 
-void CFieldEdit::keyPressEvent(QKeyEvent* event) {
-    // Qt's copy would bypass the secret marker; masked fields keep refusing, as Qt does.
-    const bool plain = echoMode() == QLineEdit::Normal && hasSelectedText();
-    if (plain && event->matches(QKeySequence::Copy)) {
+// Masked fields refuse to copy a selection, as Qt's own do.
+bool CFieldEdit::CanCopySelection() const {
+    return echoMode() == QLineEdit::Normal && hasSelectedText();
+}
+
+void CFieldEdit::CopySelection() {
+    if (CanCopySelection()) {
         PutSecretTextOnClipboard(selectedText());
+    }
+}
+
+void CFieldEdit::CutSelection() {
+    if (CanCopySelection() && !isReadOnly()) {
+        PutSecretTextOnClipboard(selectedText());
+        del();
+    }
+}
+
+void CFieldEdit::keyPressEvent(QKeyEvent* event) {
+    // Qt's copy would bypass the secret marker.
+    if (CanCopySelection() && event->matches(QKeySequence::Copy)) {
+        CopySelection();
         event->accept();
         return;
     }
-    if (plain && !isReadOnly() && event->matches(QKeySequence::Cut)) {
-        PutSecretTextOnClipboard(selectedText());
-        del();
+    if (CanCopySelection() && !isReadOnly() && event->matches(QKeySequence::Cut)) {
+        CutSelection();
         event->accept();
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+bool CFieldEdit::event(QEvent* event) {
+    const CSelectionGuard guard;
+    return QLineEdit::event(event);
+}
+
+QMenu* CFieldEdit::CreateFieldMenu() {
+    const bool editable = !isReadOnly();
+    FieldMenuState state;
+    state.undo = editable && isUndoAvailable();
+    state.redo = editable && isRedoAvailable();
+    state.cut = editable && CanCopySelection();
+    state.copy = CanCopySelection();
+    state.paste = editable && ClipboardHasText();
+    state.remove = editable && hasSelectedText();
+    state.selectAll = !text().isEmpty();
+    return BuildFieldMenu(this, state,
+                          {[this] { undo(); }, [this] { redo(); }, [this] { CutSelection(); },
+                           [this] { CopySelection(); }, [this] { paste(); }, [this] { del(); },
+                           [this] { selectAll(); }});
+}
+
+void CFieldEdit::contextMenuEvent(QContextMenuEvent* event) {
+    // The field, and the menu with it, may be gone when exec returns (the lock closes dialogs).
+    const QPointer<QMenu> menu = CreateFieldMenu();
+    menu->exec(event->globalPos());
+    delete menu.data();
 }
 
 void CFieldEdit::mousePressEvent(QMouseEvent* event) {
@@ -339,21 +462,74 @@ void CFieldTextEdit::BeginDrag() {
     }
 }
 
-void CFieldTextEdit::keyPressEvent(QKeyEvent* event) {
-    QTextCursor cursor = textCursor();
-    if (cursor.hasSelection() && event->matches(QKeySequence::Copy)) {
+void CFieldTextEdit::CopySelection() {
+    const QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
         PutSecretTextOnClipboard(WithCrLf(cursor.selectedText()));
-        event->accept();
-        return;
     }
-    if (cursor.hasSelection() && !isReadOnly() && event->matches(QKeySequence::Cut)) {
+}
+
+void CFieldTextEdit::CutSelection() {
+    QTextCursor cursor = textCursor();
+    if (cursor.hasSelection() && !isReadOnly()) {
         PutSecretTextOnClipboard(WithCrLf(cursor.selectedText()));
         cursor.removeSelectedText();
         setTextCursor(cursor);
+    }
+}
+
+void CFieldTextEdit::keyPressEvent(QKeyEvent* event) {
+    const bool selected = textCursor().hasSelection();
+    if (selected && event->matches(QKeySequence::Copy)) {
+        CopySelection();
+        event->accept();
+        return;
+    }
+    if (selected && !isReadOnly() && event->matches(QKeySequence::Cut)) {
+        CutSelection();
         event->accept();
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+bool CFieldTextEdit::event(QEvent* event) {
+    const CSelectionGuard guard;
+    return QPlainTextEdit::event(event);
+}
+
+bool CFieldTextEdit::viewportEvent(QEvent* event) {
+    const CSelectionGuard guard;
+    return QPlainTextEdit::viewportEvent(event);
+}
+
+QMenu* CFieldTextEdit::CreateFieldMenu() {
+    const bool editable = !isReadOnly();
+    const bool selected = textCursor().hasSelection();
+    FieldMenuState state;
+    state.undo = editable && document()->isUndoAvailable();
+    state.redo = editable && document()->isRedoAvailable();
+    state.cut = editable && selected;
+    state.copy = selected;
+    state.paste = editable && canPaste();
+    state.remove = editable && selected;
+    state.selectAll = !document()->isEmpty();
+    return BuildFieldMenu(this, state,
+                          {[this] { undo(); }, [this] { redo(); }, [this] { CutSelection(); },
+                           [this] { CopySelection(); }, [this] { paste(); },
+                           [this] {
+                               QTextCursor cursor = textCursor();
+                               cursor.removeSelectedText();
+                               setTextCursor(cursor);
+                           },
+                           [this] { selectAll(); }});
+}
+
+void CFieldTextEdit::contextMenuEvent(QContextMenuEvent* event) {
+    // The field, and the menu with it, may be gone when exec returns (the lock closes dialogs).
+    const QPointer<QMenu> menu = CreateFieldMenu();
+    menu->exec(event->globalPos());
+    delete menu.data();
 }
 
 void CFieldTextEdit::mousePressEvent(QMouseEvent* event) {

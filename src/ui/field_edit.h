@@ -2,10 +2,15 @@
 // Text fields whose text can be dragged into other programs (always as a copy) and which take
 // text dropped from anywhere, inserted at the pointer and left selected. Copying puts the whole
 // text on the clipboard, the real text even while the field shows asterisks.
+//
+// Record fields hold secrets: every copy, by key, button or menu, goes through the program's
+// clipboard (marked secret, cleared by the rules), and selecting text never leaves it on the X
+// selection (PRIMARY), which any program reads with a middle click and nobody clears.
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+class QMenu;
 class QMimeData;
 
 namespace zelvant::ui {
@@ -37,11 +42,18 @@ class CFieldEdit : public QLineEdit {
     bool Dragging() const { return dragging_; }
     bool Accepting() const { return accepting_; }
 
+    // The right-click menu, owned by the caller; its copy and cut are the field's secret ones.
+    QMenu* CreateFieldMenu();
+
   protected:
     // Runs the drag of the selected text, owning the data, with the actions the field allows
     // (copy only), and returns what the target did (Qt::IgnoreAction when nothing took it).
     // Tests override it, since QDrag::exec blocks.
     virtual Qt::DropAction StartDrag(QMimeData* mime, Qt::DropActions allowed);
+
+    // Every event runs with the selection guarded (see the top of this file).
+    bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
     // Keyboard copy and cut mark the text as secret too.
     void keyPressEvent(QKeyEvent* event) override;
@@ -57,6 +69,9 @@ class CFieldEdit : public QLineEdit {
     bool InsideSelection(const QPoint& pos);
     void BeginDrag();
     void InsertDropped(int at, const QString& dropped);
+    bool CanCopySelection() const;
+    void CopySelection();
+    void CutSelection();
 
     int mode_ = 0;
     // Set between a press inside the selection and the start of its drag.
@@ -84,9 +99,16 @@ class CFieldTextEdit : public QPlainTextEdit {
     bool Dragging() const { return dragging_; }
     bool Accepting() const { return accepting_; }
 
+    // As CFieldEdit's.
+    QMenu* CreateFieldMenu();
+
   protected:
     // As CFieldEdit::StartDrag.
     virtual Qt::DropAction StartDrag(QMimeData* mime, Qt::DropActions allowed);
+
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
     // Mouse and drag positions are the viewport's, as Qt delivers them.
     void keyPressEvent(QKeyEvent* event) override;
@@ -102,6 +124,8 @@ class CFieldTextEdit : public QPlainTextEdit {
   private:
     bool InsideSelection(const QPoint& pos) const;
     void BeginDrag();
+    void CopySelection();
+    void CutSelection();
 
     int mode_ = 0;
     bool pressedInSelection_ = false;

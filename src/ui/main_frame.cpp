@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -26,16 +28,25 @@
 #include "report/print_flags.h"
 #include "report/template_files.h"
 #include "settings/desktop/autostart.h"
+#include "settings/desktop/session_lock.h"
 #include "settings/direct_settings.h"
+#include "store/text_codec.h"
+#include "ui/busy_work.h"
 #include "ui/clipboard.h"
 #include "ui/commands.h"
+#include "ui/expiry_bar.h"
 #include "ui/icons.h"
+#include "ui/import_dlg.h"
+#include "ui/lock_coordinator.h"
 #include "ui/message_box.h"
 #include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
 #include "ui/password_popup.h"
+#include "ui/protection_bar.h"
+#include "ui/record_finder.h"
 #include "ui/record_props.h"
 #include "ui/report_dlg.h"
+#include "ui/results_list.h"
 
 namespace zelvant::ui {
 namespace {
@@ -46,6 +57,15 @@ constexpr std::string_view kBarsStateKey = "MainWindowState";
 constexpr std::string_view kBarsGeometryKey = "MainWindowGeometry";
 constexpr const char* kFileFilter = "Zelvant files (*.zvd);;All files (*)";
 
+std::int64_t MonotonicMs() {
+    static const QElapsedTimer started = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    return started.elapsed();
+}
+
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -53,28 +73,6 @@ std::string LocalPath(const QString& path) {
 QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
-
-// The security password asked for before locked windows are shown again.
-class CRedisplayPrompt final : public desktop::IRedisplayPrompt {
-  public:
-    CRedisplayPrompt(QWidget* parent, settings::ISettingsStore& store)
-        : parent_(parent), store_(store) {}
-
-    std::optional<std::string> AskSecurityPassword() override {
-        CPasswordDlg dialog(store_, parent_);
-        dialog.setWindowTitle(QString::fromLatin1(desktop::kRestoreFromMinimizedTitle));
-        if (ExecDialog(dialog) != QDialog::Accepted) {
-            return std::nullopt;
-        }
-        SecretText typed;
-        dialog.TakePassword(typed);
-        return std::string(typed.text.data(), typed.text.size());
-    }
-
-  private:
-    QWidget* parent_;
-    settings::ISettingsStore& store_;
-};
 
 }  // namespace
 
@@ -85,16 +83,37 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     prompt_ = std::make_unique<CQtPasswordPrompt>(this, store_);
     messages_ = std::make_unique<CQtMessageSink>(this);
     doc_ = std::make_unique<CZelvantDoc>(folders_, *prompt_, *messages_);
+    SetSealing({});
 
-    view_ = new CZelvantView(*this, report::MakeSystemDateFormatter(), this);
-    setCentralWidget(view_);
+    // Bars that tell about the open file sit above the record list.
+    auto* centre = new QWidget(this);
+    auto* centreLayout = new QVBoxLayout(centre);
+    centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(0);
+    protectionBar_ = new CProtectionBar(centre);
+    expiryBar_ = new CExpiryBar(centre);
+    view_ = new CZelvantView(*this, report::MakeSystemDateFormatter(), centre);
+    centreLayout->addWidget(protectionBar_);
+    centreLayout->addWidget(expiryBar_);
+    centreLayout->addWidget(view_, 1);
+    setCentralWidget(centre);
+    connect(protectionBar_, &CProtectionBar::StrengthenRequested, this,
+            &CMainFrame::StrengthenProtection);
+    finder_ = new CRecordFinder(
+        *view_, folders_, settings_,
+        {[this] { return tree_ != nullptr ? tree_->SelectedFolder() : kTopLevel; },
+         [this] { RecordsChanged(); }},
+        this);
+    connect(expiryBar_, &CExpiryBar::ShowRequested, this, [this] {
+        finder_->ShowExpiring(settings::CDirectSettings(store_).ExpiryWarningDays());
+    });
 
     CreateActions();
     CreateBars();
     CreateMenus();
 
     settings_ = settings::LoadSettings(store_);
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     doc_->SetLayoutSource([this] { return view_->List().GetColumnLayout(); });
     doc_->SetListRefresher([this] { view_->ShowFolder(kTopLevel); });
     doc_->SetTipRefresher([this] { UpdateTrayTip(); });
@@ -125,6 +144,9 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     frameTray_ = new desktop::CFrameTray(
         *this, settings_, [this] { return tray_->IsShown(); }, this);
     redisplayPrompt_ = std::make_unique<CRedisplayPrompt>(this, store_);
+    secretTimer_ = std::make_unique<desktop::CSecretClipboardTimer>(
+        settings_, [] { return MonotonicMs(); }, [] { return ClearOurClipboardText(); });
+    SetSecretCopiedHandler([this] { secretTimer_->SecretCopied(); });
     connect(popup_.get(), &CPasswordPopup::VisibilityChanged, this, [this] {
         UpdateCommands();
         tray_->RefreshMenu();
@@ -141,6 +163,7 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     connect(tree_, &CFolderTree::RecordsDropped, view_, &CZelvantView::ShowFolder);
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommands(); });
     connect(&view_->List(), &controls::CReportCtrl::BeginDrag, this, [this] { UpdateCommands(); });
+    connect(&view_->Results(), &CResultsList::SelectionChanged, this, [this] { UpdateCommands(); });
 
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
@@ -155,6 +178,7 @@ CMainFrame::~CMainFrame() {
     // Focus moves while the window is torn down; the commands must not be updated from a
     // half-destroyed window.
     disconnect(qApp, nullptr, this, nullptr);
+    SetSecretCopiedHandler({});
 }
 
 void CMainFrame::SetServices(FrameServices services) {
@@ -178,12 +202,14 @@ void CMainFrame::CreateActions() {
                        cmd::kStatusBar,     cmd::kFolderWindow,
                        cmd::kOptions,       cmd::kHelp,
                        cmd::kAbout,         cmd::kEscape,
-                       cmd::kMainWindow};
+                       cmd::kMainWindow,    cmd::kFind,
+                       cmd::kImport};
     for (int id : ids) {
         QAction* action = MakeAction(id, this);
         actions_[id] = action;
         addAction(action);
     }
+    actions_[cmd::kStrengthen] = MakeAction(cmd::kStrengthen, this);
     connect(Action(cmd::kNew), &QAction::triggered, this, [this] { NewDocument(); });
     connect(Action(cmd::kOpen), &QAction::triggered, this, [this] {
         if (!AskToSaveModified()) {
@@ -200,6 +226,8 @@ void CMainFrame::CreateActions() {
     });
     connect(Action(cmd::kSave), &QAction::triggered, this, [this] { SaveDocument(); });
     connect(Action(cmd::kSaveAs), &QAction::triggered, this, [this] { SaveDocumentAs(); });
+    connect(Action(cmd::kStrengthen), &QAction::triggered, this,
+            [this] { StrengthenProtection(); });
     connect(Action(cmd::kPrint), &QAction::triggered, this, &CMainFrame::OpenPrintDialog);
     connect(Action(cmd::kExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(cmd::kNewFolder), &QAction::triggered, this, [this] { tree_->NewFolder(); });
@@ -234,6 +262,20 @@ void CMainFrame::CreateActions() {
     });
     connect(Action(cmd::kEscape), &QAction::triggered, this, &CMainFrame::OnEscape);
     connect(Action(cmd::kMainWindow), &QAction::triggered, this, &CMainFrame::MainWindowCommand);
+
+    // Bound to the record lists alone: Ctrl+C anywhere else keeps copying the selection.
+    for (const auto& [id, field] : {std::pair{cmd::kCopyPassword, RecordField::Password},
+                                    std::pair{cmd::kCopyUserName, RecordField::UserName}}) {
+        QAction* action = MakeAction(id, this);
+        actions_[id] = action;
+        action->setShortcutContext(Qt::WidgetShortcut);
+        view_->List().addAction(action);
+        view_->Results().addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, copied = field] { CopyRecordField(copied); });
+    }
+    connect(Action(cmd::kFind), &QAction::triggered, this, [this] { finder_->Focus(); });
+    connect(Action(cmd::kImport), &QAction::triggered, this, &CMainFrame::ImportExport);
 }
 
 void CMainFrame::CreateBars() {
@@ -248,8 +290,12 @@ void CMainFrame::CreateBars() {
             toolbar_->addAction(Action(id));
         }
     }
+    toolbar_->addSeparator();
+    toolbar_->addWidget(finder_->Box());
     addToolBar(Qt::TopToolBarArea, toolbar_);
 
+    protectionLabel_ = new CProtectionLabel(this);
+    statusBar()->addPermanentWidget(protectionLabel_);
     clock_ = new QLabel(this);
     clock_->setObjectName(QStringLiteral("Clock"));
     clock_->setFixedWidth(kClockPaneWidth);
@@ -275,7 +321,8 @@ void CMainFrame::CreateBars() {
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    for (int id : {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs}) {
+    for (int id :
+         {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs, cmd::kStrengthen, cmd::kImport}) {
         file->addAction(Action(id));
     }
     file->addSeparator();
@@ -286,7 +333,8 @@ void CMainFrame::CreateMenus() {
     file->addAction(Action(cmd::kExit));
 
     QMenu* records = menuBar()->addMenu(tr("&Records"));
-    for (int id : {cmd::kNewFolder, cmd::kNewRecord, 0, cmd::kDelete, cmd::kProperties}) {
+    for (int id : {cmd::kNewFolder, cmd::kNewRecord, 0, cmd::kDelete, cmd::kProperties, 0,
+                   cmd::kCopyPassword, cmd::kCopyUserName, 0, cmd::kFind}) {
         if (id == 0) {
             records->addSeparator();
         } else {
@@ -342,12 +390,13 @@ void CMainFrame::OnTimer() {
     if (guard_ != nullptr) {
         const desktop::IdleActions act = guard_->Tick(isVisible(), popup_->isVisible());
         if (act.minimiseMain && !isMinimized()) {
-            MinimiseMain();
+            Lock();
         }
         if (act.hidePopup) {
             popup_->hide();
         }
     }
+    secretTimer_->Tick();
     if (services_.everySecond) {
         services_.everySecond();
     }
@@ -360,9 +409,31 @@ QString CMainFrame::DocumentTitle() const {
 void CMainFrame::UpdateTitle() {
     setWindowTitle(QStringLiteral("Zelvant - ") + DocumentTitle());
     tree_->SetRootTitle(DocumentTitle());
+    UpdateProtection();
+}
+
+void CMainFrame::UpdateProtection() {
+    protectionBar_->ShowFor(FromLocalPath(doc_->PathName()), doc_->Form());
+    protectionLabel_->ShowFor(*doc_);
+}
+
+void CMainFrame::SetSealing(SealingServices sealing) {
+    doc_->SetSealing(BusySealing(this, std::move(sealing)));
+}
+
+bool CMainFrame::StrengthenProtection() {
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
+    const bool sealed = zelvant::ui::StrengthenProtection(this, *doc_);
+    UpdateTitle();
+    UpdateCommands();
+    return sealed;
 }
 
 void CMainFrame::InitialUpdate() {
+    // Another document: a record dialog waiting for the unlock has nothing to go back to.
+    pendingEdit_.reset();
+    finder_->Dismiss();
+    expiryBar_->hide();
     tree_->Rebuild();
     const bool untitled = doc_->Title() == kUntitled && doc_->PathName().empty();
     view_->InitialUpdate(untitled ? settings::CDirectSettings(store_).ReportCtrl()
@@ -377,6 +448,8 @@ void CMainFrame::InitialUpdate() {
 void CMainFrame::FoldersChanged() {
     doc_->SetModifiedFlag(true);
     RefreshPopup(false);
+    // Results name records by their place, which the change may have moved.
+    finder_->Refresh();
     UpdateCommands();
 }
 
@@ -389,6 +462,7 @@ void CMainFrame::ShowMessage(const QString& text, QMessageBox::Icon icon) {
 }
 
 void CMainFrame::OnFolderSelected(FolderIndex folder) {
+    finder_->Dismiss();
     view_->ShowFolder(folder);
     UpdateCommands();
 }
@@ -404,12 +478,16 @@ void CMainFrame::UpdateCommands() {
     const bool folderSelected = tree_->SelectedFolder() >= 0;
     Action(cmd::kSave)->setEnabled(doc_->CanSave());
     Action(cmd::kSaveAs)->setEnabled(doc_->CanSaveAs());
+    Action(cmd::kStrengthen)
+        ->setEnabled(!doc_->PathName().empty() && doc_->Form() == FileForm::Legacy);
     Action(cmd::kPrint)->setEnabled(doc_->CanPrint());
     Action(cmd::kNewFolder)->setEnabled(tree_->currentItem() != nullptr);
     Action(cmd::kNewRecord)->setEnabled(folderSelected);
-    const bool onRecords = RecordCommandsApply();
+    const bool onRecords = RecordCommandsApply() || finder_->OwnsRecordCommands();
     Action(cmd::kDelete)->setEnabled(onRecords || folderSelected);
     Action(cmd::kProperties)->setEnabled(onRecords || folderSelected);
+    Action(cmd::kCopyPassword)->setEnabled(onRecords);
+    Action(cmd::kCopyUserName)->setEnabled(onRecords);
     Action(cmd::kKeepOnTop)->setChecked(settings_.topmost != 0);
     Action(cmd::kCustomizeView)->setChecked(chooserBar_->isVisible());
     Action(cmd::kPasswordPopup)->setChecked(popup_ != nullptr && popup_->isVisible());
@@ -422,7 +500,9 @@ void CMainFrame::UpdateCommands() {
 }
 
 void CMainFrame::OnDelete() {
-    if (RecordCommandsApply()) {
+    if (finder_->OwnsRecordCommands()) {
+        finder_->DeleteSelected();
+    } else if (RecordCommandsApply()) {
         view_->DeleteRecords();
     } else if (tree_->SelectedFolder() >= 0) {
         tree_->DeleteFolder();
@@ -431,7 +511,9 @@ void CMainFrame::OnDelete() {
 }
 
 void CMainFrame::OnProperties() {
-    if (RecordCommandsApply()) {
+    if (finder_->OwnsRecordCommands()) {
+        finder_->EditCurrent(this);
+    } else if (RecordCommandsApply()) {
         EditRecord(view_->CurrentRecord());
     } else if (tree_->SelectedFolder() >= 0) {
         tree_->FolderProperties();
@@ -444,7 +526,7 @@ void CMainFrame::EditRecord(int record) {
     if (folder < 0 || record < 0) {
         return;
     }
-    if (CRecordProps::EditRecord(this, folders_, folder, record)) {
+    if (CRecordProps::EditRecord(this, folders_, folder, record, &pendingEdit_)) {
         doc_->SetModifiedFlag(true);
         view_->RefreshRecord(record);
         RefreshPopup(true);
@@ -458,8 +540,11 @@ void CMainFrame::NewRecord() {
     if (folder < 0) {
         return;
     }
-    const int current = view_->FolderOnShow() == folder ? view_->CurrentRecord() : -1;
-    const int record = CRecordProps::NewRecord(this, folders_, folder, current);
+    NewRecordAfter(folder, view_->FolderOnShow() == folder ? view_->CurrentRecord() : -1);
+}
+
+void CMainFrame::NewRecordAfter(FolderIndex folder, int current) {
+    const int record = CRecordProps::NewRecord(this, folders_, folder, current, &pendingEdit_);
     if (record >= 0) {
         doc_->SetModifiedFlag(true);
         view_->ShowFolder(folder);
@@ -477,9 +562,9 @@ void CMainFrame::OpenPrintDialog() {
     for (const auto& field : report::PrintFlagFields()) {
         flags.Set(field.field, settings_.printing.Get(field.field));
     }
-    const QString templates =
-        FromLocalPath(report::TemplatesFolder(LocalPath(QCoreApplication::applicationDirPath())));
-    CReportDlg dialog(folders_, DocumentTitle(), flags, templates, store_, this);
+    CReportDlg dialog(folders_, DocumentTitle(), flags,
+                      report::TemplateFolders(LocalPath(QCoreApplication::applicationDirPath())),
+                      store_, this);
     connect(&dialog, &CReportDlg::HelpRequested, this, [this] {
         if (services_.helpContents) {
             services_.helpContents();
@@ -504,7 +589,7 @@ void CMainFrame::OpenOptionsDialog() {
         return;
     }
     settings_ = dialog.Result();
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     OptionsEffects effects;
     effects.trayDefaultItem = [this](int action) { tray_->SetDefaultTrayItem(action); };
     effects.autostart = [this](bool on) {
@@ -534,6 +619,7 @@ void CMainFrame::OpenOptionsDialog() {
         }
     };
     ApplyOptions(settings_, effects);
+    UpdateProtection();  // what a new file would get may have changed
     UpdateCommands();
 }
 
@@ -568,6 +654,7 @@ bool CMainFrame::StartIdleProtection(std::unique_ptr<desktop::IIdleSource> sourc
         ClearOurClipboardText();
         return true;
     });
+    guard_->SetPasswordVerifier(VerifyOffTheGuiThread);
     return true;
 }
 
@@ -578,17 +665,101 @@ void CMainFrame::LockForMinimisedStart() {
     SetContentsHidden(ProtectionAsks());
 }
 
-void CMainFrame::ShowWithoutPassword() {
-    if (guard_ != nullptr && guard_->Locked()) {
-        // The lock stays: skip the restore check this once.
-        restoreCheckPending_ = true;
+void CMainFrame::BringForward() {
+    // A dialog already up (the password prompt itself, say) is the one to come forward.
+    if (QWidget* front = QApplication::activeModalWidget()) {
+        front->raise();
+        front->activateWindow();
+        return;
     }
-    SetContentsHidden(false);
-    frameTray_->RestoreFromTray();
-    QWidget* front = QApplication::activeModalWidget();
-    (front != nullptr ? front : this)->raise();
-    (front != nullptr ? front : this)->activateWindow();
-    restoreCheckPending_ = false;
+    // Asked again while a typed password is being checked: that check decides.
+    if (PasswordCheckRunning()) {
+        return;
+    }
+    if (guard_ != nullptr && guard_->Locked()) {
+        MainWindowCommand();
+        return;
+    }
+    if (isMinimized() || !isVisible()) {
+        frameTray_->RestoreFromTray();
+    }
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::Lock() {
+    CloseDialogsForLock();
+    popup_->hide();
+    if (guard_ != nullptr) {
+        guard_->OnMinimised();
+    }
+    SetContentsHidden(ProtectionAsks());
+    if (isVisible() && !isMinimized()) {
+        MinimiseMain();
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::LockForSessionEvent() {
+    if (desktop::SessionLockLocks(settings_)) {
+        Lock();
+    }
+}
+
+void CMainFrame::Unlocked() {
+    if (pendingEdit_) {
+        // Once the window is back up, so the dialog has it to sit on.
+        QTimer::singleShot(0, this, &CMainFrame::ResumePendingEdit);
+    }
+}
+
+void CMainFrame::ResumePendingEdit() {
+    if (!pendingEdit_ || (guard_ != nullptr && guard_->Locked()) || isMinimized()) {
+        return;
+    }
+    const FolderIndex folder = pendingEdit_->folder;
+    const int record = pendingEdit_->record;
+    const bool isNew = pendingEdit_->isNew;
+    tree_->SelectFolder(folder);
+    if (isNew) {
+        NewRecordAfter(folder, record);
+    } else {
+        EditRecord(record);
+    }
+}
+
+void CMainFrame::CopyRecordField(RecordField field) {
+    // From the search results when they have the keyboard, else from the folder's list.
+    const RecordRef ref = finder_->OwnsRecordCommands()
+                              ? view_->Results().CurrentRef()
+                              : RecordRef{view_->FolderOnShow(), view_->CurrentRecord()};
+    const CFolder* folder = folders_.FolderAt(ref.folder);
+    const CRecord* record = folder != nullptr ? folder->RecordAt(ref.record) : nullptr;
+    if (record == nullptr) {
+        return;
+    }
+    const QString what = field == RecordField::Password ? tr("Password") : tr("User name");
+    std::string text = DisplayText(record->GetText(field));
+    if (text.empty()) {
+        statusBar()->showMessage(tr("%1 is empty: nothing copied.").arg(what));
+        return;
+    }
+    QString copied = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    WipeString(text);
+    PutSecretTextOnClipboard(copied);
+    if (!copied.isEmpty() && copied.isDetached()) {
+        SecureWipe(copied.data(), static_cast<std::size_t>(copied.size()) * sizeof(QChar));
+    }
+    const std::optional<int> left = secretTimer_->SecondsLeft();
+    if (!left) {
+        statusBar()->showMessage(tr("%1 copied; it stays on the clipboard.").arg(what));
+    } else {
+        statusBar()->showMessage(
+            (*left == 1 ? tr("%1 copied; it is cleared from the clipboard in 1 second.")
+                        : tr("%1 copied; it is cleared from the clipboard in %2 seconds."))
+                .arg(what)
+                .arg(*left));
+    }
 }
 
 void CMainFrame::StartMinimized() {
@@ -629,7 +800,7 @@ void CMainFrame::UpdateTrayTip() {
 }
 
 bool CMainFrame::ProtectionAsks() const {
-    return (settings_.protMin & 1) != 0 && !settings_.securityPassword.empty();
+    return desktop::ProtectionAsks(settings_);
 }
 
 void CMainFrame::SetContentsHidden(bool hidden) {
@@ -656,6 +827,7 @@ void CMainFrame::MainWindowCommand() {
         case desktop::MainWindowAction::Restore:
             SetContentsHidden(false);
             frameTray_->RestoreFromTray();
+            Unlocked();
             break;
         case desktop::MainWindowAction::Minimise:
             setFocus();
@@ -681,7 +853,11 @@ void CMainFrame::changeEvent(QEvent* event) {
         if (guard_ != nullptr) {
             guard_->OnMinimised();
         }
-        // Whoever restores the window next sees nothing until the password is given.
+        // Whoever restores the window next sees nothing until the password is given; the window
+        // manager would bring its dialogs back with it before the question.
+        if (ProtectionAsks()) {
+            CloseDialogsForLock();
+        }
         SetContentsHidden(ProtectionAsks());
     } else if (wasMinimised && !isMinimized() && guard_ != nullptr && guard_->Locked()) {
         // The window manager has already restored the window; the check runs once this event
@@ -696,7 +872,9 @@ void CMainFrame::changeEvent(QEvent* event) {
 }
 
 void CMainFrame::CheckRestore() {
-    restoreCheckPending_ = false;
+    // Pending until done: the password is checked with the event loop running, and the window's
+    // own state changes meanwhile must not start a second check.
+    const auto done = qScopeGuard([this] { restoreCheckPending_ = false; });
     if (guard_ == nullptr || !guard_->Locked() || isMinimized()) {
         return;
     }
@@ -704,6 +882,7 @@ void CMainFrame::CheckRestore() {
     if (decision.allowed) {
         SetContentsHidden(false);
         guard_->OnSizeChanged(false);
+        Unlocked();
     } else {
         if (!decision.warning.isEmpty()) {
             ShowMessageBox(this, decision.warning, QMessageBox::Warning);
@@ -744,7 +923,9 @@ void CMainFrame::SetRecordDragFormat(const QString& runName) {
 }
 
 void CMainFrame::OnEscape() {
-    if (settings_.minimizeEsc != 0) {
+    if (finder_->Active()) {
+        finder_->Leave();
+    } else if (settings_.minimizeEsc != 0) {
         setFocus();
         showMinimized();
     }
@@ -790,7 +971,7 @@ bool CMainFrame::NewDocument() {
 }
 
 bool CMainFrame::OpenDocument(const QString& path) {
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     const bool opened = doc_->OnOpenDocument(LocalPath(path));
     if (opened) {
         AddRecentFile(QFileInfo(path).absoluteFilePath());
@@ -798,6 +979,9 @@ bool CMainFrame::OpenDocument(const QString& path) {
         RemoveRecentFile(path);
     }
     InitialUpdate();
+    if (opened) {
+        CheckExpiry();
+    }
     return opened;
 }
 
@@ -827,7 +1011,7 @@ QString CMainFrame::AskSavePath() {
 }
 
 bool CMainFrame::SaveTo(const std::string& path, bool asNew) {
-    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup});
+    doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     const bool saved = asNew ? doc_->SaveAs(path) : doc_->Save(path);
     if (saved) {
         AddRecentFile(QFileInfo(FromLocalPath(path)).absoluteFilePath());
@@ -956,6 +1140,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveWindowState();
     settings::SaveSettings(store_, settings_);
     timer_.stop();
+    // Qt hands what the program owns on the clipboard to a clipboard manager at exit.
+    secretTimer_->ClearIfPending();
     popup_->hide();
     if (guard_ != nullptr) {
         guard_->ClearClipAtExit();
@@ -966,6 +1152,28 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     doc_->OnCloseDocument();
     view_->ShowFolder(kTopLevel);
     event->accept();
+}
+
+void CMainFrame::ImportExport() {
+    const ImportOutcome outcome =
+        RunImportDialog(this, folders_, QString::fromStdString(settings_.currentDir));
+    if (!outcome.added) {
+        return;
+    }
+    finder_->Dismiss();
+    tree_->Rebuild();
+    FoldersChanged();
+    tree_->SelectFolder(outcome.firstFolder);
+}
+
+void CMainFrame::CheckExpiry() {
+    const int days = settings::CDirectSettings(store_).ExpiryWarningDays();
+    if (days <= 0) {
+        expiryBar_->hide();
+        return;
+    }
+    const ExpiryScan scan = ScanExpiry(folders_, NowLocal(), days);
+    expiryBar_->Report(scan.expired, scan.expiring, days);
 }
 
 }  // namespace zelvant::ui

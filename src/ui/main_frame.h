@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "settings/app_settings.h"
+#include "settings/desktop/clipboard_timer.h"
 #include "settings/desktop/idle_guard.h"
 #include "settings/desktop/system_tray.h"
 #include "settings/desktop/tray_creation.h"
@@ -18,6 +19,7 @@
 #include "store/folder_sequence.h"
 #include "store/zelvant_doc.h"
 #include "ui/folder_tree.h"
+#include "ui/record_props.h"
 #include "ui/zelvant_view.h"
 
 class QAction;
@@ -34,6 +36,10 @@ namespace zelvant::ui {
 class CQtPasswordPrompt;
 class CQtMessageSink;
 class CPasswordPopup;
+class CProtectionBar;
+class CProtectionLabel;
+class CExpiryBar;
+class CRecordFinder;
 
 inline constexpr int kClockPaneWidth = 275;
 
@@ -61,6 +67,13 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     bool SaveDocumentAs();
     // Opens the first recent file when asked to at start-up.
     void AutoLoad();
+    // File > Strengthen Protection: seals the open legacy file.
+    bool StrengthenProtection();
+    // How sealed files get their keys (the real Argon2id unless a test says otherwise); each
+    // derivation runs off this window's thread behind a busy note.
+    void SetSealing(SealingServices sealing);
+    CProtectionBar& ProtectionBar() { return *protectionBar_; }
+    CProtectionLabel& ProtectionLabel() { return *protectionLabel_; }
 
     CZelvantDoc& Document() { return *doc_; }
     CFolderTree& Tree() { return *tree_; }
@@ -78,16 +91,29 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void OpenPrintDialog();
     // The options dialog; OK applies the new settings at once.
     void OpenOptionsDialog();
+    // File > Import...: another program's export added to the document, which is then modified.
+    void ImportExport();
+    // The expiry bar for the open document, as the ExpiryWarningDays setting asks.
+    void CheckExpiry();
+    CRecordFinder& Finder() { return *finder_; }
+    CExpiryBar& ExpiryBar() { return *expiryBar_; }
 
     // Idle protection, from start-up on; false when the source is missing.
     bool StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source);
     desktop::CIdleGuard* Guard() const { return guard_.get(); }
+    desktop::CSecretClipboardTimer& SecretTimer() { return *secretTimer_; }
     // The "Main Window" command: minimises the window, or shows it again after the security
     // password when one is asked for.
     void MainWindowCommand();
-    // Brings the window forward at a second start of the program; the re-display lock is left
-    // as it is, so the next minimise and restore still ask.
-    void ShowWithoutPassword();
+    // Brings the window forward at a second start of the program, in the state it is in: a
+    // locked window asks for the security password first, as the tray's "Main Window" does.
+    void BringForward();
+    // Idle protection's lock: dialogs closed (see lock_coordinator.h), the popup hidden, the
+    // window minimised (into the tray when asked for) and locked.
+    void Lock();
+    // The desktop locked its screen, is going to sleep or switched to another user: locks as
+    // idle protection would, when any protection is on.
+    void LockForSessionEvent();
     // Minimises as the window's own button would (into the tray when that is asked for).
     void MinimiseMain();
     // The window was started minimised: showing it again goes through the security password.
@@ -135,6 +161,7 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void CreateBars();
     void InitialUpdate();
     void UpdateTitle();
+    void UpdateProtection();
     bool AskToSaveModified();
     bool SaveTo(const std::string& path, bool asNew);
     QString AskSavePath();
@@ -147,6 +174,11 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void OnFolderSelected(FolderIndex folder);
     void OnDelete();
     void OnProperties();
+    void NewRecordAfter(FolderIndex folder, int current);
+    // A record dialog the lock closed is shown again, edits and all.
+    void ResumePendingEdit();
+    // The current record's field, from Ctrl+C or Ctrl+B in the record list.
+    void CopyRecordField(RecordField field);
     // The popup's tree is rebuilt; the record it showed stays selected when it still exists.
     void RefreshPopup(bool keepRecord);
     void OnEscape();
@@ -156,6 +188,7 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     bool ProtectionAsks() const;
     void SetContentsHidden(bool hidden);
     void CheckRestore();
+    void Unlocked();
     void RestoreWindowState();
 
     settings::ISettingsStore& store_;
@@ -170,6 +203,8 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     std::unique_ptr<desktop::IIdleSource> idleSource_;
     std::unique_ptr<desktop::CIdleGuard> guard_;
     std::unique_ptr<desktop::IRedisplayPrompt> redisplayPrompt_;
+    std::unique_ptr<desktop::CSecretClipboardTimer> secretTimer_;
+    std::optional<InterruptedEdit> pendingEdit_;
     desktop::CSystemTray* tray_ = nullptr;
     desktop::CFrameTray* frameTray_ = nullptr;
     std::unique_ptr<desktop::CQtTrayTimer> trayTimer_;
@@ -178,6 +213,10 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     bool restoreCheckPending_ = false;
 
     CZelvantView* view_ = nullptr;
+    CProtectionBar* protectionBar_ = nullptr;
+    CProtectionLabel* protectionLabel_ = nullptr;
+    CRecordFinder* finder_ = nullptr;
+    CExpiryBar* expiryBar_ = nullptr;
     CFolderBar* folderBar_ = nullptr;
     CFolderTree* tree_ = nullptr;
     QDockWidget* chooserBar_ = nullptr;

@@ -85,7 +85,11 @@ bool OpenLocation(QWidget* parent, const QString& location) {
 }
 
 QString MailtoText(const QString& email) {
-    return QStringLiteral("Mailto:") + email;
+    // Encoded whole, so that "?", "&" or "#" in the field cannot add headers, a body or an
+    // attachment: the field is only ever the address. "@", "+" and the comma between addresses
+    // mean nothing more there and stay readable.
+    return QStringLiteral("Mailto:") +
+           QString::fromLatin1(QUrl::toPercentEncoding(email, QByteArrayLiteral("@,+")));
 }
 
 bool SendEmail(QWidget* parent, const QString& email) {
@@ -94,7 +98,7 @@ bool SendEmail(QWidget* parent, const QString& email) {
         return false;
     }
     // A mailto: address only ever starts the mail program, so it needs no question.
-    const QUrl url(MailtoText(email));
+    const QUrl url = QUrl::fromEncoded(MailtoText(email).toLatin1(), QUrl::StrictMode);
     if (!url.isValid()) {
         return false;
     }

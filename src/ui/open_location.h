@@ -20,7 +20,7 @@ LocationKind ClassifyLocation(const QString& location);
 
 // False when nothing was opened (empty, refused by the user, or no handler).
 bool OpenLocation(QWidget* parent, const QString& location);
-// "Mailto:" followed by the address, unchanged.
+// "Mailto:" followed by the address, percent-encoded: nothing in it can add headers.
 QString MailtoText(const QString& email);
 bool SendEmail(QWidget* parent, const QString& email);
 

@@ -14,6 +14,9 @@
 #include <QVBoxLayout>
 #include <climits>
 
+#include "settings/security_password.h"
+#include "store/secure.h"
+
 namespace zelvant::ui {
 
 namespace {
@@ -77,6 +80,13 @@ constexpr std::array<PopupItem, 5> kPopupItems = {{
 // Lives for the run, like the main frame that used to own it.
 int s_startPage = kPageGeneral;
 
+void WipeQString(QString& text) {
+    if (!text.isEmpty() && text.isDetached()) {
+        SecureWipe(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+    }
+    text.clear();
+}
+
 int Inverse(int flag) {
     return flag != 0 ? 0 : 1;
 }
@@ -129,7 +139,7 @@ COptionsDlg::COptionsDlg(const settings::AppSettings& current, QWidget* parent)
     members_.timedClear = QString::number(current.timedClear);
     members_.minTime = QString::number(current.minTime);
     members_.minPopTime = QString::number(current.minPopTime);
-    members_.password = QString::fromStdString(current.securityPassword);
+    members_.clearSecretsAfter = QString::number(current.clearSecretsAfter);
 
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("optionsPageList"));
@@ -182,7 +192,9 @@ COptionsDlg::COptionsDlg(const settings::AppSettings& current, QWidget* parent)
     ShowPage(s_startPage);
 }
 
-COptionsDlg::~COptionsDlg() = default;
+COptionsDlg::~COptionsDlg() {
+    WipeQString(members_.password);
+}
 
 int COptionsDlg::StartPage() {
     return s_startPage;
@@ -319,6 +331,9 @@ void COptionsDlg::BuildSecurity(CTreeOptionsCtrl& tree) {
         QStringLiteral("Remember file password for use in Save File"), files, false);
     items_.fileToolTip =
         tree.InsertCheckBox(QStringLiteral("Show filename on tray icon tooltip"), files, false);
+    items_.legacyNewFiles = tree.InsertCheckBox(
+        QStringLiteral("Create new data files that older versions can open (weaker protection)"),
+        files, false);
 
     QTreeWidgetItem* modify = tree.InsertGroup(QStringLiteral("Data modification"), kGroupImage);
     items_.queryDelFolder =
@@ -331,6 +346,9 @@ void COptionsDlg::BuildSecurity(CTreeOptionsCtrl& tree) {
         tree.InsertCheckBox(QStringLiteral("Clear Clipboard on shutdown"), clip, false);
     items_.timedClear = tree.InsertEdit(QStringLiteral("Clear Clipboard if idle for (mins)"),
                                         kEditImage, clip, QString(), clipMinutes);
+    items_.clearSecretsAfter =
+        tree.InsertEdit(QStringLiteral("Clear copied secrets from the clipboard after N seconds"),
+                        kEditImage, clip, QString(), {true, 0, 3600, 0});
 
     QTreeWidgetItem* minimize = tree.InsertGroup(QStringLiteral("Minimize Options"), kGroupImage);
     items_.minTime = tree.InsertEdit(QStringLiteral("Minimize Main Window if idle for (mins)"),
@@ -340,8 +358,20 @@ void COptionsDlg::BuildSecurity(CTreeOptionsCtrl& tree) {
                         kEditImage, minimize, QString(), minutes);
     items_.protMin = tree.InsertCheckBox(QStringLiteral("Request password before re-displaying"),
                                          minimize, false);
+    // Only a hash is kept, so the password set cannot be shown: a new one replaces it.
+    controls::InPlaceEditStyle secret;
+    secret.secret = true;
+    secret.maxLength = static_cast<int>(settings::kSecurityPasswordMaxChars);
     items_.password =
-        tree.InsertEdit(QStringLiteral("Enter password"), kEditImage, minimize, QString());
+        tree.InsertEdit(QStringLiteral("Enter password"), kEditImage, minimize, QString(), secret);
+    if (!members_.values.securityPasswordHash.empty()) {
+        items_.password->setToolTip(
+            0, QStringLiteral("A security password is set. Type a new one to replace it."));
+        items_.clearPassword =
+            tree.InsertCheckBox(QStringLiteral("Remove the security password"), minimize, false);
+    } else {
+        items_.password->setToolTip(0, QStringLiteral("No security password is set."));
+    }
     tree.setCurrentItem(files);
 }
 
@@ -396,14 +426,19 @@ void COptionsDlg::ExchangePage(int page, controls::Exchange direction) {
             DDX_TreeCheck(direction, *tree, items_.alwaysBackup, v.alwaysBackup);
             DDX_TreeCheck(direction, *tree, items_.rememberPass, v.rememberPass);
             DDX_TreeCheck(direction, *tree, items_.fileToolTip, v.fileToolTip);
+            DDX_TreeCheck(direction, *tree, items_.legacyNewFiles, v.legacyNewFiles);
             DDX_TreeCheck(direction, *tree, items_.queryDelFolder, members_.queryDelFolder);
             DDX_TreeCheck(direction, *tree, items_.queryDelRecord, members_.queryDelRecord);
             DDX_TreeCheck(direction, *tree, items_.clearClip, v.clearClip);
             DDX_TreeEdit(direction, *tree, items_.timedClear, members_.timedClear);
+            DDX_TreeEdit(direction, *tree, items_.clearSecretsAfter, members_.clearSecretsAfter);
             DDX_TreeEdit(direction, *tree, items_.minTime, members_.minTime);
             DDX_TreeEdit(direction, *tree, items_.minPopTime, members_.minPopTime);
             DDX_TreeCheck(direction, *tree, items_.protMin, v.protMin);
             DDX_TreeEdit(direction, *tree, items_.password, members_.password);
+            if (items_.clearPassword != nullptr) {
+                DDX_TreeCheck(direction, *tree, items_.clearPassword, members_.clearPassword);
+            }
             break;
         default:
             for (size_t i = 0; i < kFieldItems.size(); ++i) {
@@ -421,7 +456,21 @@ settings::AppSettings COptionsDlg::MembersToSettings() const {
     out.timedClear = settings::LimitTimedClear(LeadingNumber(members_.timedClear));
     out.minTime = settings::LimitIdleMinutes(LeadingNumber(members_.minTime));
     out.minPopTime = settings::LimitIdleMinutes(LeadingNumber(members_.minPopTime));
-    out.securityPassword = members_.password.toStdString();
+    out.clearSecretsAfter =
+        settings::LimitClearSecretsAfter(LeadingNumber(members_.clearSecretsAfter));
+    // A new password wins over removing the old one.
+    if (!members_.password.isEmpty()) {
+        QByteArray typed = members_.password.toUtf8();
+        std::string hash = settings::HashSecurityPassword(
+            std::string_view(typed.constData(), static_cast<std::size_t>(typed.size())));
+        SecureWipe(typed.data(), static_cast<std::size_t>(typed.size()));
+        // Only when the library cannot make one; the old password then stays.
+        if (!hash.empty()) {
+            out.securityPasswordHash = std::move(hash);
+        }
+    } else if (members_.clearPassword != 0) {
+        out.securityPasswordHash.clear();
+    }
     return out;
 }
 

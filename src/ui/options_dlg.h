@@ -82,7 +82,9 @@ class COptionsDlg : public QDialog {
         QString timedClear;
         QString minTime;
         QString minPopTime;
-        QString password;
+        QString clearSecretsAfter;
+        QString password;  // a new security password; empty keeps the one set
+        int clearPassword = 0;
     };
 
     // The items a page exchanges; null until the page exists.
@@ -107,6 +109,7 @@ class COptionsDlg : public QDialog {
         QTreeWidgetItem* alwaysBackup = nullptr;
         QTreeWidgetItem* rememberPass = nullptr;
         QTreeWidgetItem* fileToolTip = nullptr;
+        QTreeWidgetItem* legacyNewFiles = nullptr;
         QTreeWidgetItem* queryDelFolder = nullptr;
         QTreeWidgetItem* queryDelRecord = nullptr;
         QTreeWidgetItem* clearClip = nullptr;
@@ -115,6 +118,8 @@ class COptionsDlg : public QDialog {
         QTreeWidgetItem* minPopTime = nullptr;
         QTreeWidgetItem* protMin = nullptr;
         QTreeWidgetItem* password = nullptr;
+        QTreeWidgetItem* clearPassword = nullptr;  // only while a password is set
+        QTreeWidgetItem* clearSecretsAfter = nullptr;
         std::array<QTreeWidgetItem*, 12> printing{};
     };
 

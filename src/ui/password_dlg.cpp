@@ -11,8 +11,11 @@
 #include <QVBoxLayout>
 
 #include "settings/direct_settings.h"
+#include "store/file_cipher.h"
+#include "store/text_codec.h"
 #include "ui/icons.h"
 #include "ui/message_box.h"
+#include "ui/strength_meter.h"
 
 namespace zelvant::ui {
 namespace {
@@ -49,6 +52,21 @@ QString Latin(const char* text) {
     return QString::fromLatin1(text);
 }
 
+QString ProtectionNote(FileForm form, bool newPassword) {
+    if (form == FileForm::Sealed) {
+        return newPassword ? QStringLiteral(
+                                 "The file will be sealed (Argon2id, XChaCha20-Poly1305): "
+                                 "every character of the password counts, up to %1.")
+                                 .arg(kSealedPasswordMaxLength)
+                           : QStringLiteral("Sealed file (Argon2id, XChaCha20-Poly1305)");
+    }
+    return newPassword ? QStringLiteral(
+                             "The file keeps the legacy protection, which older versions can "
+                             "open: only the first 16 characters of the password count, and a "
+                             "copy of the file can be guessed at offline.")
+                       : QStringLiteral("Legacy file (weak protection)");
+}
+
 }  // namespace
 
 CPasswordDlgBase::CPasswordDlgBase(settings::ISettingsStore& store, QWidget* parent)
@@ -82,6 +100,27 @@ QLineEdit* CPasswordDlgBase::MakePasswordEdit(const QString& objectName) {
     });
     edits_.push_back(edit);
     return edit;
+}
+
+QLabel* CPasswordDlgBase::MakeProtectionLabel() {
+    protection_ = new QLabel(this);
+    protection_->setObjectName(QStringLiteral("protection"));
+    protection_->setWordWrap(true);
+    protection_->hide();
+    return protection_;
+}
+
+void CPasswordDlgBase::SetProtection(FileForm form, bool newPassword) {
+    form_ = form;
+    const int most = form == FileForm::Sealed ? kSealedPasswordMaxLength : kPasswordMaxLength;
+    for (QLineEdit* edit : edits_) {
+        edit->setMaxLength(most);
+    }
+    if (protection_ != nullptr) {
+        protection_->setText(ProtectionNote(form, newPassword));
+        protection_->setMaximumWidth(edits_.empty() ? 400 : edits_.front()->minimumWidth() + 120);
+        protection_->show();
+    }
 }
 
 QWidget* CPasswordDlgBase::MakeButtons() {
@@ -149,6 +188,7 @@ CPasswordDlg::CPasswordDlg(settings::ISettingsStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(passwordEdit_);
+    layout->addWidget(MakeProtectionLabel());
     layout->addWidget(MakeButtons());
     layout->setSizeConstraint(QLayout::SetFixedSize);
     passwordEdit_->setFocus();
@@ -179,8 +219,25 @@ CNewPasswordDlg::CNewPasswordDlg(settings::ISettingsStore& store, QWidget* paren
     auto* form = new QFormLayout;
     form->addRow(Latin(kEnterPasswordLabel), passwordEdit_);
     form->addRow(Latin(kConfirmPasswordLabel), confirmationEdit_);
+    // A weak file password is asked about on OK; the meter shows it coming.
+    strength_ = new CStrengthMeter(this);
+    strength_->setObjectName(QStringLiteral("strength"));
+    form->insertRow(1, QString(), strength_);
+    // Only the characters that form the key make the file hard to open: all of them in a sealed
+    // file, the first 16 bytes in a legacy one.
+    connect(passwordEdit_, &QLineEdit::textChanged, strength_, [this](const QString& typed) {
+        QByteArray utf8 = typed.toUtf8();
+        const std::string_view whole(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        std::string keyed =
+            Form() == FileForm::Sealed ? std::string(whole) : KeyedPasswordPart(whole, kAesKeySize);
+        strength_->SetPassword(
+            QString::fromUtf8(keyed.data(), static_cast<qsizetype>(keyed.size())));
+        WipeString(keyed);
+        SecureWipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(MakeProtectionLabel());
     layout->addWidget(MakeButtons());
     layout->setSizeConstraint(QLayout::SetFixedSize);
     passwordEdit_->setFocus();
@@ -200,6 +257,10 @@ void CNewPasswordDlg::accept() {
         Refuse(msg::kPasswordMismatch);
         return;
     }
+    if (!ConfirmWeakFilePassword(this, strength_->Current())) {
+        passwordEdit_->setFocus();
+        return;
+    }
     MoveSecret(typed, password_);
     MoveSecret(confirmation, confirmation_);
     Finish();
@@ -213,8 +274,10 @@ void CNewPasswordDlg::TakePasswords(SecretText& password, SecretText& confirmati
 CQtPasswordPrompt::CQtPasswordPrompt(QWidget* parent, settings::ISettingsStore& store)
     : parent_(parent), store_(store) {}
 
-bool CQtPasswordPrompt::AskPassword(const std::string& caption, SecretText& password) {
+bool CQtPasswordPrompt::AskPassword(const std::string& caption, FileForm form,
+                                    SecretText& password) {
     CPasswordDlg dialog(store_, parent_.data());
+    dialog.SetProtection(form, false);
     // The caption ends in a file name, which is in the file system's encoding.
     dialog.setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
     if (ExecDialog(dialog) != QDialog::Accepted) {
@@ -224,8 +287,10 @@ bool CQtPasswordPrompt::AskPassword(const std::string& caption, SecretText& pass
     return true;
 }
 
-bool CQtPasswordPrompt::AskNewPassword(SecretText& password, SecretText& confirmation) {
+bool CQtPasswordPrompt::AskNewPassword(FileForm form, SecretText& password,
+                                       SecretText& confirmation) {
     CNewPasswordDlg dialog(store_, parent_.data());
+    dialog.SetProtection(form, true);
     if (ExecDialog(dialog) != QDialog::Accepted) {
         return false;
     }

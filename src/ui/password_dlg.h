@@ -13,12 +13,17 @@
 #include "store/zelvant_doc.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 
 namespace zelvant::ui {
 
-// Characters each password edit accepts.
+class CStrengthMeter;
+
+// Characters each password edit accepts: a legacy file's (and the security password's), and a
+// sealed file's.
 inline constexpr int kPasswordMaxLength = 32;
+inline constexpr int kSealedPasswordMaxLength = static_cast<int>(kMaxSealedPasswordChars);
 inline constexpr char kNewPasswordCaption[] = "File Password";
 inline constexpr char kEnterPasswordLabel[] = "Enter password:";
 inline constexpr char kConfirmPasswordLabel[] = "Confirm password:";
@@ -32,6 +37,12 @@ class CPasswordDlgBase : public QDialog {
     ~CPasswordDlgBase() override;
     void setVisible(bool visible) override;
 
+    // Says which protection the file has (or gets) and lets the edits take the passwords that
+    // form allows. Without it the dialog shows no protection and takes kPasswordMaxLength.
+    void SetProtection(FileForm form, bool newPassword);
+    QLabel* ProtectionLabel() const { return protection_; }
+    FileForm Form() const { return form_; }
+
   protected:
     CPasswordDlgBase(settings::ISettingsStore& store, QWidget* parent);
 
@@ -39,6 +50,8 @@ class CPasswordDlgBase : public QDialog {
     QLineEdit* MakePasswordEdit(const QString& objectName);
     // OK and Cancel, wired to accept() and reject().
     QWidget* MakeButtons();
+    // The line that SetProtection fills, hidden until then.
+    QLabel* MakeProtectionLabel();
     // Shows the message and leaves the dialog open.
     void Refuse(std::string_view message);
     // Stores the position and closes with OK.
@@ -51,6 +64,8 @@ class CPasswordDlgBase : public QDialog {
 
     settings::ISettingsStore& store_;
     std::vector<QLineEdit*> edits_;
+    QLabel* protection_ = nullptr;
+    FileForm form_ = FileForm::Legacy;
 };
 
 // The password of an existing file; the caller sets the caption.
@@ -81,6 +96,7 @@ class CNewPasswordDlg final : public CPasswordDlgBase {
 
     QLineEdit* PasswordEdit() const { return passwordEdit_; }
     QLineEdit* ConfirmationEdit() const { return confirmationEdit_; }
+    CStrengthMeter* StrengthMeter() const { return strength_; }
     // Both entries accepted with OK (equal byte for byte), as UTF-8.
     void TakePasswords(SecretText& password, SecretText& confirmation);
 
@@ -90,6 +106,7 @@ class CNewPasswordDlg final : public CPasswordDlgBase {
   private:
     QLineEdit* passwordEdit_ = nullptr;
     QLineEdit* confirmationEdit_ = nullptr;
+    CStrengthMeter* strength_ = nullptr;
     SecretText password_;
     SecretText confirmation_;
 };
@@ -100,8 +117,8 @@ class CQtPasswordPrompt final : public IPasswordPrompt {
   public:
     CQtPasswordPrompt(QWidget* parent, settings::ISettingsStore& store);
 
-    bool AskPassword(const std::string& caption, SecretText& password) override;
-    bool AskNewPassword(SecretText& password, SecretText& confirmation) override;
+    bool AskPassword(const std::string& caption, FileForm form, SecretText& password) override;
+    bool AskNewPassword(FileForm form, SecretText& password, SecretText& confirmation) override;
 
   private:
     QPointer<QWidget> parent_;

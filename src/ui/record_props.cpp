@@ -205,6 +205,7 @@ CDataMain::CDataMain(const report::IDateFormatter& dates, QWidget* parent)
     mail_ = MakeButton(this, "mail", kSendEmailTip, QStringLiteral("sendEmail"));
     connect(mail_, &QToolButton::clicked, this, &CDataMain::SendMail);
     grid->addWidget(mail_, Slot(RecordField::Email), 3);
+    AddPasswordTools(*grid);
 
     // Shown by default, as it always was; the toggle is for a user with someone looking on.
     CFieldEdit* password = Field(RecordField::Password);
@@ -406,8 +407,13 @@ CRecordProps::~CRecordProps() {
     notes_->Wipe();
 }
 
+void CRecordProps::CloseForLock() {
+    closedForLock_ = true;
+    reject();
+}
+
 void CRecordProps::done(int result) {
-    if (result == QDialog::Accepted) {
+    if (result == QDialog::Accepted || closedForLock_) {
         main_->Save(form_);
         notes_->Save(form_);
     }
@@ -416,28 +422,65 @@ void CRecordProps::done(int result) {
     QDialog::done(result);
 }
 
+namespace {
+
+// The form a pending edit of exactly this record holds, taken out of `pending`; any other
+// pending edit is dropped, since only one dialog can have been open.
+std::optional<RecordForm> TakePending(std::optional<InterruptedEdit>* pending, FolderIndex folder,
+                                      int record, bool isNew) {
+    if (pending == nullptr || !pending->has_value()) {
+        return std::nullopt;
+    }
+    InterruptedEdit edit = std::move(**pending);
+    pending->reset();
+    if (edit.folder != folder || edit.record != record || edit.isNew != isNew) {
+        return std::nullopt;
+    }
+    return std::move(edit.form);
+}
+
+// True when the dialog ended with OK; a dialog closed by the lock leaves its edit in `pending`.
+bool RunDialog(CRecordProps& dialog, std::optional<InterruptedEdit>* pending, FolderIndex folder,
+               int record, bool isNew) {
+    const bool accepted = ExecDialog(dialog) == QDialog::Accepted;
+    if (!accepted && dialog.ClosedForLock() && pending != nullptr) {
+        *pending = InterruptedEdit{folder, record, isNew, dialog.Result()};
+    }
+    return accepted;
+}
+
+}  // namespace
+
 bool CRecordProps::EditRecord(QWidget* parent, CFolderSequence& folders, FolderIndex folder,
-                              int record) {
-    CFolder* owner = folders.FolderAt(folder);
-    CRecord* target = owner != nullptr ? owner->RecordAt(record) : nullptr;
-    if (target == nullptr) {
+                              int record, std::optional<InterruptedEdit>* pending) {
+    std::optional<RecordForm> resumed = TakePending(pending, folder, record, false);
+    const CFolder* owner = folders.FolderAt(folder);
+    const CRecord* shown = owner != nullptr ? owner->RecordAt(record) : nullptr;
+    if (shown == nullptr) {
         return false;
     }
-    CRecordProps dialog(FormFromRecord(*target), parent);
-    if (ExecDialog(dialog) != QDialog::Accepted) {
+    CRecordProps dialog(resumed ? *resumed : FormFromRecord(*shown), parent);
+    if (!RunDialog(dialog, pending, folder, record, false)) {
         return false;
     }
-    StoreForm(dialog.Result(), *target, NowLocal());
+    // Looked up again: nothing is held across the modal loop.
+    CFolder* target = folders.FolderAt(folder);
+    CRecord* stored = target != nullptr ? target->RecordAt(record) : nullptr;
+    if (stored == nullptr) {
+        return false;
+    }
+    StoreForm(dialog.Result(), *stored, NowLocal());
     return true;
 }
 
 int CRecordProps::NewRecord(QWidget* parent, CFolderSequence& folders, FolderIndex folder,
-                            int currentRecord) {
+                            int currentRecord, std::optional<InterruptedEdit>* pending) {
+    std::optional<RecordForm> resumed = TakePending(pending, folder, currentRecord, true);
     if (folders.FolderAt(folder) == nullptr) {
         return -1;
     }
-    CRecordProps dialog(NewRecordForm(NowLocal()), parent);
-    if (ExecDialog(dialog) != QDialog::Accepted) {
+    CRecordProps dialog(resumed ? *resumed : NewRecordForm(NowLocal()), parent);
+    if (!RunDialog(dialog, pending, folder, currentRecord, true)) {
         return -1;
     }
     // Looked up again: nothing is held across the modal loop.

@@ -18,6 +18,7 @@
 
 class QCheckBox;
 class QDateEdit;
+class QGridLayout;
 class QLabel;
 class QTabWidget;
 class QToolButton;
@@ -26,6 +27,7 @@ namespace zelvant::ui {
 
 class CFieldEdit;
 class CFieldTextEdit;
+class CStrengthMeter;
 
 inline constexpr char kRecordPropsCaption[] = "Record Properties";
 inline constexpr char kCopyFieldTip[] = "Copy field to clipboard";
@@ -101,9 +103,15 @@ class CDataMain : public QWidget {
     QDateEdit* ExpiryEdit() const { return expiresOn_; }
     QLabel* CreatedText() const { return created_; }
     QLabel* ModifiedText() const { return modified_; }
+    // Beside and below the password (record_password_tools.cpp).
+    QToolButton* GenerateButton() const { return generate_; }
+    CStrengthMeter* StrengthMeter() const { return strength_; }
 
   private:
     static constexpr int kFieldCount = 8;
+    void AddPasswordTools(QGridLayout& grid);
+    void UpdateStrength();
+    void OpenGenerator();
     static int Slot(RecordField field);
     void UpdateButtons();
     void GoToWebsite();
@@ -118,6 +126,8 @@ class CDataMain : public QWidget {
     QDateEdit* expiresOn_ = nullptr;
     QLabel* created_ = nullptr;
     QLabel* modified_ = nullptr;
+    QToolButton* generate_ = nullptr;
+    CStrengthMeter* strength_ = nullptr;
     // What each edit showed after loading: an edit still showing it keeps the loaded text,
     // whatever the edit made of it (cut at its length limit, line ends).
     std::array<QString, kFieldCount> shown_;
@@ -145,6 +155,15 @@ class CDataNotes : public QWidget {
     QString shown_;
 };
 
+// A record dialog the lock closed, with what it showed then: shown again once the window is
+// unlocked, so the edits are neither lost nor saved half-way.
+struct InterruptedEdit {
+    FolderIndex folder = -1;
+    int record = -1;  // the record edited; for a new one, the current record it goes after
+    bool isNew = false;
+    RecordForm form;
+};
+
 class CRecordProps : public QDialog {
     Q_OBJECT
   public:
@@ -157,19 +176,26 @@ class CRecordProps : public QDialog {
     CDataNotes* NotesPage() const { return notes_; }
     QTabWidget* Tabs() const { return tabs_; }
 
-    // The values the dialog was accepted with; the form it was opened with until then.
+    // The values the dialog was accepted with, or what it showed when the lock closed it; the
+    // form it was opened with until then.
     const RecordForm& Result() const { return form_; }
+
+    // Closes the dialog as Cancel does, keeping what it shows in Result().
+    void CloseForLock();
+    bool ClosedForLock() const { return closedForLock_; }
 
     // Runs the dialog over an existing record and stores it on OK. True when the record was
     // stored; the caller marks the document modified and refreshes the row and the popup.
+    // With `pending`, a dialog closed by the lock leaves its edit there, and an edit of this
+    // record found there is shown instead of the record.
     static bool EditRecord(QWidget* parent, CFolderSequence& folders, FolderIndex folder,
-                           int record);
+                           int record, std::optional<InterruptedEdit>* pending = nullptr);
     // Runs the dialog for a new record, inserted on OK after `currentRecord` (first when it is
     // negative). Returns the new record's position, or -1 on Cancel or failure (the user has
     // been told). The caller marks the document modified, shows the folder again, refreshes the
-    // popup and selects the returned row.
+    // popup and selects the returned row. `pending` as for EditRecord.
     static int NewRecord(QWidget* parent, CFolderSequence& folders, FolderIndex folder,
-                         int currentRecord);
+                         int currentRecord, std::optional<InterruptedEdit>* pending = nullptr);
 
   public slots:
     void done(int result) override;
@@ -180,6 +206,7 @@ class CRecordProps : public QDialog {
     QTabWidget* tabs_ = nullptr;
     CDataMain* main_ = nullptr;
     CDataNotes* notes_ = nullptr;
+    bool closedForLock_ = false;
 };
 
 }  // namespace zelvant::ui

@@ -22,6 +22,7 @@
 #include <array>
 #include <string>
 
+#include "report/command_gate.h"
 #include "report/report_run.h"
 #include "report/template_files.h"
 #include "settings/direct_settings.h"
@@ -59,7 +60,35 @@ QString FromNative(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
+// Far longer commands are shown cut, so the question still fits on the screen.
+constexpr qsizetype kShownCommandLength = 600;
+
 }  // namespace
+
+bool AskToRunTemplateCommands(QWidget* parent, const QString& templatePath,
+                              const QString& command) {
+    QString shown = command;
+    if (shown.size() > kShownCommandLength) {
+        shown = shown.left(kShownCommandLength) + QStringLiteral("...");
+    }
+    QMessageBox box(QMessageBox::Warning, MessageCaption({}),
+                    QObject::tr("The template\n%1\nwants to run this command on your computer:\n\n"
+                                "%2\n\nA command runs with your rights and may contain record "
+                                "values. Run commands only from templates you trust.")
+                        .arg(QDir::toNativeSeparators(templatePath), shown),
+                    QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* run =
+        box.addButton(QString::fromLatin1(kRunTemplateCommands), QMessageBox::AcceptRole);
+    QPushButton* dont =
+        box.addButton(QString::fromLatin1(kDontRunTemplateCommands), QMessageBox::RejectRole);
+    box.setDefaultButton(dont);
+    box.setEscapeButton(dont);
+    ExecDialog(box);
+    return box.clickedButton() == run;
+}
+
+namespace {}  // namespace
 
 // ---- the field boxes
 
@@ -107,13 +136,14 @@ void CPrintFieldTree::SetClickHandler(std::function<void()> handler) {
 // ---- the dialog
 
 CReportDlg::CReportDlg(const CFolderSequence& folders, const QString& documentTitle,
-                       report::PrintFlags& flags, const QString& templatesFolder,
+                       report::PrintFlags& flags,
+                       const std::vector<report::TemplateFolder>& templateFolders,
                        settings::ISettingsStore& store, QWidget* parent)
     : QDialog(parent),
       folders_(folders),
       documentTitle_(documentTitle),
       flags_(flags),
-      templatesFolder_(templatesFolder),
+      templates_(report::FindTemplates(templateFolders)),
       store_(store),
       dates_(report::MakeSystemDateFormatter()) {
     setWindowTitle(tr("Print/Print Preview"));
@@ -126,12 +156,16 @@ CReportDlg::CReportDlg(const CFolderSequence& folders, const QString& documentTi
 
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("templates"));
-    for (const std::string& name : report::ListTemplates(Native(templatesFolder_))) {
-        list_->addItem(FromNative(name));
+    for (const report::TemplateEntry& entry : templates_) {
+        const QString name = FromNative(entry.name);
+        auto* item = new QListWidgetItem(
+            entry.user ? name + QString::fromUtf8(kOwnTemplateMark) : name, list_);
+        item->setToolTip(FromNative(entry.path));
     }
-    connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-        if (item != nullptr) {
-            selected_ = item->text();
+    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) {
+            selected_ = FromNative(templates_[static_cast<std::size_t>(row)].name);
+            selectedPath_ = templates_[static_cast<std::size_t>(row)].path;
             ShowPreview();
         }
     });
@@ -183,14 +217,15 @@ CReportDlg::~CReportDlg() {
 }
 
 bool CReportDlg::SelectTemplate(const QString& name) {
-    for (int row = 0; row < list_->count(); ++row) {
-        QListWidgetItem* item = list_->item(row);
-        if (item->text().compare(name, Qt::CaseInsensitive) == 0) {
+    for (std::size_t row = 0; row < templates_.size(); ++row) {
+        const QString entry = FromNative(templates_[row].name);
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) {
             {
                 const QSignalBlocker quiet(list_);
-                list_->setCurrentItem(item);
+                list_->setCurrentRow(static_cast<int>(row));
             }
-            selected_ = item->text();
+            selected_ = entry;
+            selectedPath_ = templates_[row].path;
             ShowPreview();
             return true;
         }
@@ -205,8 +240,7 @@ void CReportDlg::ShowPreview() {
     settings::CDirectSettings direct(store_);
     CQtMessageSink messages(this);
     cursor_.Reset(folders_, Native(selected_));
-    const std::string templatePath =
-        report::TemplateFilePath(Native(templatesFolder_), Native(selected_));
+    const std::string& templatePath = selectedPath_;
     if (!QFileInfo::exists(FromNative(templatePath))) {
         messages.ShowMessage(report::MissingTemplateFileMessage(templatePath));
         direct.SetLastTemplate("");
@@ -220,8 +254,14 @@ void CReportDlg::ShowPreview() {
     report::CReportEnvironment environment(
         {folders_, cursor_, flags_, documentTitle_.toStdString(), *dates_, report::Clock()});
     report::CStringOutput diagnostics;
-    const bool ran = report::RunReportToFile(templatePath, Native(pagePath_), environment,
-                                             diagnostics, messages);
+    // Asked at most once per run, at its first command.
+    report::CCommandGate commands(
+        templatePath, [this](const std::string& path, const std::string& command) {
+            return AskToRunTemplateCommands(this, FromNative(path), QString::fromUtf8(command));
+        });
+    const bool ran =
+        report::RunReportToFile(templatePath, Native(pagePath_), environment, diagnostics, messages,
+                                report::RunOptions{.runCommand = commands.Runner()});
     if (!diagnostics.text.empty()) {
         qWarning("%s", diagnostics.text.c_str());
     }

@@ -1,5 +1,5 @@
 #pragma once
-// The Print/Print Preview dialog: runs a template chosen from the templates folder over the open
+// The Print/Print Preview dialog: runs a template chosen from the template folders over the open
 // document into a private page, shows the page and prints it, previews it or saves it as PDF.
 
 #include <QDialog>
@@ -12,6 +12,7 @@
 #include "report/date_format.h"
 #include "report/print_flags.h"
 #include "report/report_environment.h"
+#include "report/template_files.h"
 #include "settings/settings_store.h"
 #include "store/folder_sequence.h"
 
@@ -62,12 +63,13 @@ class CReportDlg : public QDialog {
     // `flags` must outlive the dialog: it receives the boxes' states whenever a report is run
     // and when the dialog closes.
     CReportDlg(const CFolderSequence& folders, const QString& documentTitle,
-               report::PrintFlags& flags, const QString& templatesFolder,
+               report::PrintFlags& flags,
+               const std::vector<report::TemplateFolder>& templateFolders,
                settings::ISettingsStore& store, QWidget* parent = nullptr);
     ~CReportDlg() override;
 
     // Selects the template and shows its report; false when no list entry has that name (case
-    // ignored).
+    // ignored). A list entry shows the name, marked when the template is the user's own.
     bool SelectTemplate(const QString& name);
     QString SelectedTemplate() const { return selected_; }
     // Runs the selected template again, as a click into the field boxes does.
@@ -110,7 +112,8 @@ class CReportDlg : public QDialog {
     const CFolderSequence& folders_;
     QString documentTitle_;
     report::PrintFlags& flags_;
-    QString templatesFolder_;
+    std::vector<report::TemplateEntry> templates_;  // one per list row
+    std::string selectedPath_;
     settings::ISettingsStore& store_;
     report::CReportCursor cursor_;
     std::unique_ptr<report::IDateFormatter> dates_;
@@ -128,6 +131,15 @@ class CReportDlg : public QDialog {
     QAction* preview_ = nullptr;
     QPushButton* export_ = nullptr;
 };
+
+// Added to the names of the user's own templates in the list.
+inline constexpr char kOwnTemplateMark[] = " (mine)";
+
+// The question before a template's first command of a run (sys.runcmd) is run. True when the
+// user chose kRunTemplateCommands.
+inline constexpr char kRunTemplateCommands[] = "Run commands from this template";
+inline constexpr char kDontRunTemplateCommands[] = "Don't run";
+bool AskToRunTemplateCommands(QWidget* parent, const QString& templatePath, const QString& command);
 
 // The dialog's help context.
 inline constexpr int kReportDlgHelpContext = 131249;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "store/messages.h"
+#include "support/sealed_reference.h"
 
 namespace {
 
@@ -49,15 +51,26 @@ class CliTest : public ::testing::Test {
         ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
         dir = tmpl;
         ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        // Templates installed on this machine must not change a result either.
+        ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", (dir / "system").c_str(), 1);
+        StoreSettings("");
     }
     void TearDown() override {
-        ::unsetenv("XDG_CONFIG_HOME");
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
+            ::unsetenv(name);
+        }
         fs::remove_all(dir);
     }
+    // Most tests are about what the tool does with a file, not about its form: their new files
+    // are legacy ones, whose keys cost nothing. The sealed form has tests of its own.
     void StoreSettings(std::string_view lines) {
         fs::create_directories(dir / "Quillmere");
-        Spit(dir / "Quillmere" / "Zelvant.conf", "[Settings]\n" + std::string(lines));
+        Spit(dir / "Quillmere" / "Zelvant.conf",
+             "[Settings]\n" + std::string(legacyNewFiles ? "LegacyNewFiles=1\n" : "") +
+                 std::string(lines));
     }
+    bool legacyNewFiles = true;
 
     // Runs the tool in the temporary folder with `input` on standard input.
     Result Run(std::vector<std::string> args, std::string_view input = "") {
@@ -106,7 +119,8 @@ TEST_F(CliTest, CreateWritesAnEmptyPrivateFileAndRefusesToOverwrite) {
     const Result info = Run({"info", "v.zvd", "--password-stdin"}, "pw\r\n");
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(info.out, "File: " + (dir / "v.zvd").string() +
-                            "\nFile version: 101\nFolders: 0\nRecords: 0\nSize: 64 bytes\n"
+                            "\nFile version: 101\nProtection: legacy (no key derivation; weak)\n"
+                            "Folders: 0\nRecords: 0\nSize: 64 bytes\n"
                             "Rewritten as version 101 on next save: no\n");
 
     const Result again = Run({"create", "v.zvd", "--password-stdin"}, "other\n");
@@ -390,6 +404,180 @@ TEST_F(CliTest, TerminalPasswordsAreNotEchoedAndNewOnesAreConfirmed) {
     EXPECT_TRUE(echo);
 }
 
+// Another process of the same user must not read the vault out of this one's memory, and a crash
+// must not write it into a core file. As root every file in /proc is readable, so the tool then
+// runs as nobody, whose /proc files are its own unless it made itself undumpable.
+TEST_F(CliTest, ProcessMemoryIsKeptPrivate) {
+    const bool root = ::geteuid() == 0;
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &before), 0);
+    const rlimit wide =
+        root ? rlimit{RLIM_INFINITY, RLIM_INFINITY} : rlimit{before.rlim_max, before.rlim_max};
+    if (wide.rlim_cur == 0) {
+        GTEST_SKIP() << "core files cannot be turned on here";
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_CORE, &wide), 0);  // inherited by the tool
+    std::vector<std::string> args;
+    if (root) {
+        args = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    // Waits for its new password on standard input, before it touches any file.
+    args.insert(args.end(),
+                {ZELVANT_CLI, "create", "/nonexistent-zelvant/x.zvd", "--password-stdin"});
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(input[0]);
+    ::setrlimit(RLIMIT_CORE, &before);
+    ASSERT_EQ(spawned, 0);
+
+    const std::string proc = "/proc/" + std::to_string(pid);
+    bool guarded = false;
+    for (int i = 0; i < 500 && !guarded; ++i) {
+        guarded =
+            Slurp(proc + "/limits").find("Max core file size        0                    0") !=
+            std::string::npos;
+        if (!guarded) {
+            ::usleep(10000);
+        }
+    }
+    EXPECT_TRUE(guarded) << Slurp(proc + "/limits");
+    struct stat mem {};
+    EXPECT_EQ(::stat((proc + "/mem").c_str(), &mem), 0);
+    EXPECT_EQ(mem.st_uid, 0u) << "/proc/PID/mem belongs to the process's own user";
+    ::close(input[1]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+// The sealed form with the real key derivation, against the test's own implementation of the
+// layout. Each derivation the tool makes here takes about a second: these tests keep them few.
+class SealedCliTest : public CliTest {
+  protected:
+    void SetUp() override {
+        legacyNewFiles = false;
+        CliTest::SetUp();
+    }
+    zelvant::reference::Bytes Bytes(const std::string& name) {
+        const std::string s = Slurp(dir / name);
+        return {s.begin(), s.end()};
+    }
+};
+
+namespace ref = zelvant::reference;
+
+// 256 characters with combining marks typed (form D); the container holds form C.
+const std::string kLongNfd = "Zoe\xCC\x88 " + std::string(251, 'k');
+const std::string kLongNfc = "Zo\xC3\xAB " + std::string(251, 'k');
+
+TEST_F(SealedCliTest, CreateSealsAFileThatAnIndependentReaderOpens) {
+    const Result tooLong = Run({"create", "s.zvd", "--password-stdin"}, kLongNfd + "k\n");
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_NE(tooLong.err.find("at most 256 characters"), std::string::npos);
+    ASSERT_EQ(Run({"create", "s.zvd", "--password-stdin"}, kLongNfd + "\n").status, 0);
+
+    ref::Container header;
+    const auto payload = ref::Open(kLongNfc, Bytes("s.zvd"), &header);
+    ASSERT_TRUE(payload.has_value());
+    const ref::Document doc = ref::Decode(*payload);
+    EXPECT_EQ(doc.version, 101);
+    EXPECT_TRUE(doc.folders.empty());
+    EXPECT_EQ(header.memoryKiB, 256u * 1024);
+    EXPECT_GE(header.passes, 3u);
+    EXPECT_LE(header.passes, 32u);
+}
+
+TEST_F(SealedCliTest, FilesOfAnIndependentWriterOpenAndKeepTheirSalt) {
+    ref::Container c;  // 64 MiB, 3 passes: the cheapest a reader accepts
+    for (std::size_t i = 0; i < c.salt.size(); ++i) {
+        c.salt[i] = static_cast<std::uint8_t>(3 * i);
+    }
+    ref::Document doc;
+    ref::Folder bank{"B\xC3\xA4nk", 1, -1, {}};
+    ref::Record r;
+    r.text = {{"SiteName", "Example Bank"}, {"Password", "Tide!Compass-77"}};
+    bank.records.push_back(r);
+    doc.folders = {bank, {"Cards", 0, 0, {}}};
+    const auto file = ref::Seal("p\xC3\xA9", c, ref::Encode(doc));
+    Spit(dir / "theirs.zvd", std::string(file.begin(), file.end()));
+
+    const Result shown =
+        Run({"show", "theirs.zvd", "B\xC3\xA4nk/Example Bank", "--reveal", "--password-stdin"},
+            "pe\xCC\x81\n");
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("Password: Tide!Compass-77\n"), std::string::npos);
+    EXPECT_EQ(Run({"ls", "theirs.zvd", "--password-stdin"}, "p\xC3\xA9\n").out,
+              "B\xC3\xA4nk/\n  Example Bank\n  Cards/\n");
+    EXPECT_NE(
+        Run({"info", "theirs.zvd", "--password-stdin"}, "p\xC3\xA9\n")
+            .out.find("\nProtection: sealed (Argon2id, 64 MiB, 3 passes, XChaCha20-Poly1305)\n"),
+        std::string::npos);
+
+    // Wrong password and a changed byte: the same answer, nothing shown.
+    EXPECT_EQ(Run({"ls", "theirs.zvd", "--password-stdin"}, "pe\n").err, kBadFile);
+    std::string changed(file.begin(), file.end());
+    changed[70] ^= 1;
+    Spit(dir / "changed.zvd", changed);
+    const Result tampered = Run({"ls", "changed.zvd", "--password-stdin"}, "p\xC3\xA9\n");
+    EXPECT_EQ(tampered.err, kBadFile);
+    EXPECT_EQ(tampered.out, "");
+
+    // Writing into it keeps its salt and parameters and draws a new nonce.
+    Spit(dir / "e.json", R"({"format": "zelvant-json", "version": 1, "folders": [{"name": "X"}]})");
+    ASSERT_EQ(Run({"import", "theirs.zvd", "e.json", "--password-stdin"}, "p\xC3\xA9\n").status, 0);
+    ref::Container after;
+    const auto payload = ref::Open("p\xC3\xA9", Bytes("theirs.zvd"), &after);
+    ASSERT_TRUE(payload.has_value());
+    EXPECT_EQ(ref::Decode(*payload).folders.at(0).name, "X");
+    EXPECT_EQ(after.salt, c.salt);
+    EXPECT_EQ(after.memoryKiB, c.memoryKiB);
+    EXPECT_EQ(after.passes, c.passes);
+    EXPECT_NE(after.nonce, c.nonce);
+}
+
+TEST_F(SealedCliTest, PasswdSealsALegacyFileAndConvertsItBackAfterAWarning) {
+    StoreSettings("LegacyNewFiles=1\n");
+    ASSERT_EQ(Run({"create", "v.zvd", "--password-stdin"}, "old\n").status, 0);
+    EXPECT_EQ(fs::file_size(dir / "v.zvd"), 64u);
+    fs::copy_file(dir / "v.zvd", dir / "v.zvb");
+    EXPECT_EQ(Run({"passwd", "v.zvd", "--seal", "--legacy"}).status, 2);
+
+    // A confirmation line that differs refuses before anything is derived or written.
+    const Result mismatch =
+        Run({"passwd", "v.zvd", "--seal", "--password-stdin"}, "old\nnew pass\nnew pas\n");
+    EXPECT_EQ(mismatch.status, 1);
+    EXPECT_EQ(mismatch.err, std::string(zelvant::msg::kPasswordMismatch) + "\n");
+    EXPECT_EQ(fs::file_size(dir / "v.zvd"), 64u);
+
+    const Result sealed =
+        Run({"passwd", "v.zvd", "--seal", "--password-stdin"}, "old\nnew pass\nnew pass\n");
+    EXPECT_EQ(sealed.status, 0) << sealed.err;
+    EXPECT_NE(sealed.err.find("v.zvb is an older copy in the legacy form"), std::string::npos);
+    const auto bytes = Bytes("v.zvd");
+    ASSERT_GE(bytes.size(), 96u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "\x89ZVD\r\n\x1a\n");
+    EXPECT_EQ(ref::Get32(bytes.data() + 12), 256u * 1024);
+
+    const Result back =
+        Run({"passwd", "v.zvd", "--legacy", "--password-stdin"}, "new pass\nshared\n");
+    EXPECT_EQ(back.status, 0) << back.err;
+    EXPECT_NE(back.err.find("warning: v.zvd is being saved in the legacy form"), std::string::npos);
+    const Result info = Run({"info", "v.zvd", "--password-stdin"}, "shared\n");
+    EXPECT_NE(info.out.find("Protection: legacy (no key derivation; weak)\n"), std::string::npos)
+        << info.err;
+}
 }  // namespace
 
 namespace {
@@ -460,15 +648,31 @@ TEST_F(ReportCliTest, WithoutFileAShippedTemplateByNameReportsAnEmptyDocument) {
     EXPECT_EQ(ok.err, "");
 }
 
+// A template's commands run with the user's rights and record values in them: only when asked.
+TEST_F(ReportCliTest, CommandsRunOnlyWithAllowCommands) {
+    Spit(dir / "cmd.ZVT", "<# start #>[<# sys.runcmd('touch ran; echo out') #>]<# endtmpl #>");
+    const Result refused = Report({"--template", "./cmd.ZVT"});
+    EXPECT_EQ(refused.status, 0);
+    EXPECT_EQ(refused.out, "[ could not run command touch ran; echo out ]");
+    EXPECT_NE(refused.err.find("--allow-commands"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "ran"));
+
+    const Result allowed = Report({"--template", "./cmd.ZVT", "--allow-commands"});
+    EXPECT_EQ(allowed.status, 0);
+    EXPECT_EQ(allowed.out, "[out\n]");
+    EXPECT_EQ(allowed.err, "");
+    EXPECT_TRUE(fs::exists(dir / "ran"));
+}
+
 TEST_F(ReportCliTest, TemplateFailuresAndPrivateOutput) {
     const Result missing = Report({"--template", "nope.ZVT"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Cannot find template file\nnope.ZVT\n");
     Spit(dir / "other.ZVT", "<# other #>x<# endtmpl #>");
-    const Result noStart = Report({"--template", "other.ZVT"});
+    const Result noStart = Report({"--template", "./other.ZVT"});
     EXPECT_EQ(noStart.status, 1);
-    EXPECT_EQ(noStart.err, "Cannot find template in other.ZVT\n");
-    EXPECT_EQ(Run({"report", "--template", "."}).err, "Cannot open .\n");
+    EXPECT_EQ(noStart.err, "Cannot find template in ./other.ZVT\n");
+    EXPECT_EQ(Run({"report", "--template", "./"}).err, "Cannot open ./\n");
     EXPECT_EQ(Run({"report"}).status, 2);
 
     const Result out = Report({"--template", kShipped + "Summary.ZVT", "--output", "r.html"});
@@ -477,6 +681,49 @@ TEST_F(ReportCliTest, TemplateFailuresAndPrivateOutput) {
     EXPECT_TRUE(Slurp(dir / "r.html").starts_with("<!DOCTYPE html>"));
     EXPECT_EQ(fs::status(dir / "r.html").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A name is looked up in the user's folder, the system's, then the program's; a path is a path.
+TEST_F(ReportCliTest, TemplateNamesComeFromTheTemplateFoldersNeverTheCurrentOne) {
+    const auto put = [this](const fs::path& file, const std::string& text) {
+        fs::create_directories((dir / file).parent_path());
+        Spit(dir / file, "<# start #>" + text + "<# endtmpl #>");
+    };
+    put("data/zelvant/templates/Summary.zvt", "user summary");
+    put("system/zelvant/templates/Summary.ZVT", "system summary");
+    put("system/zelvant/templates/Site.ZVT", "site");
+    put("Here.ZVT", "current folder");
+    put("zelvant/templates/Rel.ZVT", "relative");
+
+    EXPECT_EQ(Run({"report", "--template", "Summary"}).out, "user summary");
+    EXPECT_EQ(Run({"report", "--template", "Site.ZVT"}).out, "site");
+    EXPECT_NE(Run({"report", "--template", "Password sheet"}).out.find("<!DOCTYPE html>"),
+              std::string::npos);
+    const Result here = Run({"report", "--template", "Here.ZVT"});
+    EXPECT_EQ(here.status, 1);
+    EXPECT_EQ(here.out, "");
+    EXPECT_EQ(here.err,
+              "Cannot find template file\nHere.ZVT\nzelvant-cli: template names are not looked up "
+              "in the current folder; give the file as ./Here.ZVT\n");
+    EXPECT_EQ(Run({"report", "--template", "./Here.ZVT"}).out, "current folder");
+
+    const Result list = Run({"templates"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.out, "Full listing\nPassword sheet\nSite\nSummary\n");
+    const Result paths = Run({"templates", "--paths"});
+    EXPECT_NE(
+        paths.out.find("Summary\t" + (dir / "data/zelvant/templates/Summary.zvt").string() + "\n"),
+        std::string::npos);
+    EXPECT_NE(paths.out.find(
+                  "Full listing\t" +
+                  (fs::path(ZELVANT_CLI).parent_path() / "templates/Full listing.ZVT").string()),
+              std::string::npos);
+
+    // Relative data folders would be the current folder: ignored.
+    ::setenv("XDG_DATA_HOME", ".", 1);
+    ::setenv("XDG_DATA_DIRS", ".", 1);
+    EXPECT_EQ(Run({"templates"}).out, "Full listing\nPassword sheet\nSummary\n");
+    EXPECT_EQ(Run({"report", "--template", "Rel"}).status, 1);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ class AutostartTest : public QObject {
         const auto text = [](const QString& exec, const QString& tryExec) {
             return QStringLiteral(
                        "[Desktop Entry]\nType=Application\nVersion=1.0\nName=Zelvant\n"
-                       "Comment=Password manager\nExec=%1\nTryExec=%2\nIcon=zelvant\n"
+                       "Comment=Password manager\nExec=%1\nTryExec=%2\nIcon=org.quillmere.Zelvant\n"
                        "Terminal=false\nX-GNOME-Autostart-enabled=true\n")
                 .arg(exec, tryExec);
         };

@@ -12,6 +12,9 @@
 #include <cstdio>
 #include <optional>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "settings/desktop/single_instance.h"
 
 using zelvant::desktop::CSingleInstance;
@@ -127,13 +130,64 @@ class SingleInstanceTest : public QObject {
         QVERIFY(!nowhere.OtherRaised());
     }
 
+    // Another user who made the folder first could keep us from starting, or hear from us:
+    // a folder that is not ours alone is refused, and said why.
+    void onlyAFolderOfOurOwnIsUsed() {
+        const QString folder = dir_->filePath(QStringLiteral("instance"));
+        QVERIFY(CSingleInstance::CheckPrivateFolder(folder).isEmpty());
+        const QByteArray path = QFile::encodeName(folder);
+        struct stat made {};
+        QCOMPARE(::stat(path.constData(), &made), 0);
+        QCOMPARE(made.st_mode & 0777, 0700u);
+
+        QCOMPARE(::chmod(path.constData(), 0755), 0);
+        CSingleInstance open(name_, folder);
+        QVERIFY(!open.TryBecomeFirst() && !open.OtherRaised());
+        QVERIFY2(open.FolderProblem().contains(QStringLiteral("Other users")),
+                 qPrintable(open.FolderProblem()));
+        QVERIFY(!QFile::exists(open.LockFilePath()));
+
+        QCOMPARE(::chmod(path.constData(), 0700), 0);
+        const QString link = dir_->filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(folder, link));
+        QVERIFY(!CSingleInstance::CheckPrivateFolder(link).isEmpty());
+        if (::geteuid() == 0) {
+            QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+            QVERIFY(CSingleInstance::CheckPrivateFolder(folder).contains(
+                QStringLiteral("another user")));
+        }
+    }
+
+    // Each side hangs up on a peer that runs as someone else; nothing is raised, nothing said.
+    void peersOfAnotherUserAreRefused() {
+        CSingleInstance first(name_, dir_->path());
+        QVERIFY(first.TryBecomeFirst());
+        first.SetWindowShown();
+        QSignalSpy raised(&first, &CSingleInstance::RaiseRequested);
+
+        CSingleInstance wary(name_, dir_->path());
+        wary.SetPeerUserForTests(qint64(::geteuid()) + 1);
+        QVERIFY(!wary.TryBecomeFirst());
+        QVERIFY(!wary.OtherRaised());  // runs on its own
+
+        first.SetPeerUserForTests(qint64(::geteuid()) + 1);
+        QLocalSocket other;
+        other.connectToServer(first.SocketPath());
+        QVERIFY(other.waitForConnected(2000));
+        other.write("raise\n");
+        QTRY_COMPARE_WITH_TIMEOUT(other.state(), QLocalSocket::UnconnectedState, 5000);
+        QCOMPARE(other.readAll(), QByteArray());
+        QCOMPARE(raised.count(), 0);
+    }
+
     void defaultsArePerUserAndSafeAsFileNames() {  // last: it changes the environment
         qputenv("USER", "sam/../x y");
         QCOMPARE(CSingleInstance::DefaultName(), QStringLiteral("zelvant-sam_.._x_y"));
         qputenv("XDG_RUNTIME_DIR", dir_->path().toLocal8Bit());
-        QCOMPARE(CSingleInstance::DefaultFolder(), dir_->path());
+        QCOMPARE(CSingleInstance::DefaultFolder(), dir_->filePath(QStringLiteral("zelvant")));
         qputenv("XDG_RUNTIME_DIR", QByteArray(dir_->path().toLocal8Bit() + "/missing"));
-        QCOMPARE(CSingleInstance::DefaultFolder(), QDir::tempPath());
+        QCOMPARE(CSingleInstance::DefaultFolder(),
+                 QDir(QDir::tempPath()).filePath(QStringLiteral("zelvant-%1").arg(::geteuid())));
     }
 };
 

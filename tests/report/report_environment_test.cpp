@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <vector>
 
 #include "report/template_files.h"
@@ -184,6 +185,77 @@ TEST(TemplateFilesTest, ListsZvtFilesOfAnyCaseSortedWithoutExtension) {
     fs::remove_all(dir);
     EXPECT_TRUE(ListTemplates(dir.string()).empty());
     EXPECT_EQ(TemplatesFolder("/opt/zelvant"), "/opt/zelvant/templates");
+}
+
+// Each folder as "path", or "path (user)" for the user's own.
+std::vector<std::string> Folders(const std::string& program,
+                                 const std::map<std::string, std::string>& env) {
+    const auto lookup = [&env](const char* name) -> const char* {
+        const auto it = env.find(name);
+        return it == env.end() ? nullptr : it->second.c_str();
+    };
+    std::vector<std::string> out;
+    for (const TemplateFolder& f : TemplateFolders(program, lookup)) {
+        out.push_back(f.path + (f.user ? " (user)" : ""));
+    }
+    return out;
+}
+
+TEST(TemplateFilesTest, FoldersGoFromTheUserToTheSystemToTheProgram) {
+    const std::string installed =
+        (fs::path("/opt/z/bin") / ZELVANT_DATA_FROM_BIN / "templates").lexically_normal().string();
+    EXPECT_EQ(
+        Folders("/opt/z/bin", {{"HOME", "/home/u"}}),
+        (std::vector<std::string>{
+            "/home/u/.local/share/zelvant/templates (user)", "/usr/local/share/zelvant/templates",
+            "/usr/share/zelvant/templates", installed, "/opt/z/bin/templates"}));
+    // Relative entries would mean the current folder: left out. So are repeats.
+    EXPECT_EQ(
+        Folders(
+            "/opt/z/bin",
+            {{"HOME", "/home/u"}, {"XDG_DATA_HOME", "/data"}, {"XDG_DATA_DIRS", "/a:rel::/b/:/a"}}),
+        (std::vector<std::string>{"/data/zelvant/templates (user)", "/a/zelvant/templates",
+                                  "/b/zelvant/templates", installed, "/opt/z/bin/templates"}));
+    EXPECT_EQ(Folders("rel/bin", {{"XDG_DATA_HOME", "data"}, {"XDG_DATA_DIRS", "/s"}}),
+              (std::vector<std::string>{"/s/zelvant/templates"}));
+    // The installed folder named again as a system data folder keeps its first place.
+    const std::string share = fs::path(installed).parent_path().parent_path().string();
+    EXPECT_EQ(Folders("/opt/z/bin", {{"XDG_DATA_DIRS", share}}),
+              (std::vector<std::string>{installed, "/opt/z/bin/templates"}));
+}
+
+TEST(TemplateFilesTest, EarlierFoldersHideLaterNamesAndNamesStayInTheirFolders) {
+    std::string pattern = (fs::temp_directory_path() / "zelvant-tmpl-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
+    for (const char* sub : {"user", "system"}) {
+        fs::create_directory(dir / sub);
+    }
+    for (const char* file : {"user/Summary.zvt", "user/mine.ZVT", "system/Summary.ZVT",
+                             "system/Full listing.ZVT", "system/summary.ZVT", "outside.ZVT"}) {
+        std::ofstream(dir / file) << "x";
+    }
+    const std::vector<TemplateFolder> folders = {{(dir / "user").string(), true},
+                                                 {(dir / "missing").string(), false},
+                                                 {(dir / "system").string(), false}};
+    std::vector<std::string> listed;
+    for (const TemplateEntry& e : FindTemplates(folders)) {
+        listed.push_back(e.name + "|" + fs::path(e.path).lexically_relative(dir).string() + "|" +
+                         (e.user ? "user" : "system"));
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{
+                          "Full listing|system/Full listing.ZVT|system", "mine|user/mine.ZVT|user",
+                          "Summary|user/Summary.zvt|user", "summary|system/summary.ZVT|system"}));
+
+    const auto found = FindTemplate(folders, "Full listing");
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->path, (dir / "system" / "Full listing.ZVT").string());
+    EXPECT_FALSE(found->user);
+    EXPECT_EQ(FindTemplate(folders, "Summary")->path, (dir / "user" / "Summary.zvt").string());
+    EXPECT_FALSE(FindTemplate(folders, "gone").has_value());
+    EXPECT_FALSE(FindTemplate(folders, "../outside").has_value());
+    EXPECT_FALSE(FindTemplate(folders, "").has_value());
+    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <set>
 
+#include "settings/security_password.h"
 #include "store/text_codec.h"
 
 namespace zelvant::settings {
@@ -23,6 +24,7 @@ AppSettings ExpectedDefaults() {
     s.rememberPass = 1;
     s.minTime = 3;
     s.minPopTime = 3;
+    s.clearSecretsAfter = 30;
     const std::u8string cwd = std::filesystem::current_path().u8string();
     s.currentDir.assign(cwd.begin(), cwd.end());
     s.display = {.accountName = 1, .accountNum = 1, .password = 1, .pin = 1, .userName = 1};
@@ -63,6 +65,9 @@ TEST(LoadSettings, RepairsOutOfRangeValuesOnly) {
         {"MinTime", 100000, 100000, &AppSettings::minTime},
         {"MinPopTime", -1, 3, &AppSettings::minPopTime},
         {"MinPopTime", 0, 0, &AppSettings::minPopTime},
+        {"ClearSecretsAfter", -1, 30, &AppSettings::clearSecretsAfter},
+        {"ClearSecretsAfter", 0, 0, &AppSettings::clearSecretsAfter},
+        {"ClearSecretsAfter", 90000, 86400, &AppSettings::clearSecretsAfter},
         // Flags are not limited: any non-zero value is kept for its users to judge.
         {"TrayIcon", 7, 7, &AppSettings::trayIcon},
         {"ProtMin", -2, -2, &AppSettings::protMin},
@@ -90,10 +95,12 @@ AppSettings Unusual() {
     s.gridVert = 5;
     s.currentDir = "/tmp/d\xc3\xa9j\xc3\xa0, vu";
     s.timedClear = 60;
-    s.securityPassword = "p\xc3\xa4ss w\xe2\x82\xac rd!";
+    s.securityPasswordHash = "$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA";
+    s.clearSecretsAfter = 0;
     s.minTime = 0;
     s.minPopTime = 12;
     s.fileToolTip = 1;
+    s.legacyNewFiles = 1;
     s.display.notes = 1;
     s.printing.pin = 1;
     s.popup.location = 1;
@@ -112,10 +119,11 @@ TEST(SaveSettings, WritesEveryKeyOnceAndOnlyThoseOfTheRecord) {
     CMemorySettingsStore store;
     SaveSettings(store, ExpectedDefaults());
     const auto& writes = store.Writes();
-    EXPECT_EQ(writes.size(), 28u + 12u + 12u + 5u);
+    EXPECT_EQ(writes.size(), 30u + 12u + 12u + 5u);
     EXPECT_EQ(std::set<std::string>(writes.begin(), writes.end()).size(), writes.size());
-    for (const char* direct : {"Settings/RegVersion", "Settings/ReportCtrl", "Settings/PopupX",
-                               "Settings/IconStartDelay", "Printing/LastTemplate"}) {
+    for (const char* direct :
+         {"Settings/PData", "Settings/RegVersion", "Settings/ReportCtrl", "Settings/PopupX",
+          "Settings/IconStartDelay", "Printing/LastTemplate"}) {
         EXPECT_FALSE(std::set<std::string>(writes.begin(), writes.end()).contains(direct));
     }
     const std::vector<std::string> popup(writes.end() - 5, writes.end());
@@ -182,7 +190,39 @@ TEST(PData, StoredTextNotWrittenByMaskingReadsAsNoPassword) {
     EXPECT_EQ(UnmaskPData("\xc3"), "");          // cut short
     CMemorySettingsStore store;
     store.WriteString("Settings", "PData", "\xff\xfe");
-    EXPECT_EQ(LoadSettings(store).securityPassword, "");
+    EXPECT_EQ(LoadSettings(store).securityPasswordHash, "");
+    EXPECT_FALSE(store.Contains("Settings", "PData"));
+}
+
+// The obfuscated password is read once, replaced by its hash and gone from the store; one longer
+// than the prompt takes becomes the part the prompt can match.
+TEST(PData, IsMigratedToAHashOnceAndRemoved) {
+    CMemorySettingsStore store;
+    const std::string longer = std::string(32, 'p') + "-never typed";
+    for (const std::string& password : {std::string("S\xc3\xa9"
+                                                    "cret 42"),
+                                        longer}) {
+        store.WriteString("Settings", "PData", MaskPData(password));
+        store.ClearWrites();
+        const AppSettings loaded = LoadSettings(store);
+        EXPECT_FALSE(store.Contains("Settings", "PData"));
+        EXPECT_EQ(store.Writes(), (std::vector<std::string>{"Settings/PHash", "Settings/PData"}));
+        EXPECT_EQ(store.ReadString("Settings", "PHash", ""), loaded.securityPasswordHash);
+        EXPECT_EQ(loaded.securityPasswordHash.find(password), std::string::npos);
+        EXPECT_TRUE(VerifySecurityPassword(loaded.securityPasswordHash, password.substr(0, 32)));
+        EXPECT_FALSE(VerifySecurityPassword(loaded.securityPasswordHash,
+                                            "s\xc3\xa9"
+                                            "cret 42"));
+        store.ClearWrites();
+        EXPECT_EQ(LoadSettings(store).securityPasswordHash, loaded.securityPasswordHash);
+        EXPECT_TRUE(store.Writes().empty());
+        store.Remove("Settings", "PHash");
+    }
+    // An older version run since left one beside the hash: removed, the hash kept.
+    store.WriteString("Settings", "PHash", "$argon2id$kept");
+    store.WriteString("Settings", "PData", MaskPData("old"));
+    EXPECT_EQ(LoadSettings(store).securityPasswordHash, "$argon2id$kept");
+    EXPECT_FALSE(store.Contains("Settings", "PData"));
 }
 
 }  // namespace

@@ -12,8 +12,11 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "report/stored_print_flags.h"
 #include "settings/app_settings.h"
+#include "settings/security_password.h"
 
 namespace zelvant::settings {
 namespace {
@@ -98,25 +101,58 @@ TEST_F(QSettingsStoreTest, SystemWideValuesDoNotCountAsTheUsers) {
     EXPECT_FALSE(store.Contains("Printing", "Notes"));
 }
 
-TEST_F(QSettingsStoreTest, WholeRecordAndEveryPasswordByteRoundTrip) {
+TEST_F(QSettingsStoreTest, WholeRecordAndTheHashRoundTrip) {
     AppSettings saved;
     saved.currentDir = "/srv/x";
     saved.minTime = 4;
     saved.printing.notes = 1;
-    for (int b = 1; b < 256; ++b) {
-        if (b != kPDataMask) {
-            saved.securityPassword += static_cast<char>(b);
-        }
-    }
+    // An INI file reads commas as a list and '$' is no plain character either.
+    saved.securityPasswordHash = HashSecurityPassword("s3cret, \"quoted\" $x");
+    ASSERT_FALSE(saved.securityPasswordHash.empty());
     {
         CQSettingsStore store;
         SaveSettings(store, saved);
     }
     CQSettingsStore store;
     EXPECT_EQ(LoadSettings(store), saved);
+    EXPECT_TRUE(
+        VerifySecurityPassword(LoadSettings(store).securityPasswordHash, "s3cret, \"quoted\" $x"));
     // The report reads its print flags through the same store.
     EXPECT_TRUE(report::StoredPrintFlags().Prints(RecordField::Notes));
     EXPECT_FALSE(report::StoredPrintFlags().Prints(RecordField::SiteName));
+}
+
+// Recent files and the protection settings are nobody else's business, whatever the umask, and
+// a file an older version left open to others is closed at the next write.
+TEST_F(QSettingsStoreTest, FileAndFolderAreTheOwnersOnly) {
+    const mode_t old = ::umask(022);
+    const QString folder = QFileInfo(ConfigFolders::UserFile()).path();
+    const auto mode = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777)
+                                                                       : -1;
+    };
+    QDir(folder).removeRecursively();
+    {
+        CQSettingsStore store;
+        store.WriteInt("Settings", "MinTime", 2);
+    }
+    EXPECT_EQ(mode(ConfigFolders::UserFile()), 0600);
+    EXPECT_EQ(mode(folder), 0700);
+
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(ConfigFolders::UserFile()).constData(), 0644), 0);
+    {
+        CQSettingsStore store;
+        EXPECT_EQ(store.ReadInt("Settings", "MinTime", 0), 2);
+        EXPECT_EQ(mode(ConfigFolders::UserFile()), 0644);  // reading alone changes nothing
+        store.WriteInt("Settings", "MinTime", 3);
+        store.Sync();
+        EXPECT_EQ(mode(ConfigFolders::UserFile()), 0600);
+    }
+    EXPECT_EQ(mode(ConfigFolders::UserFile()), 0600);
+    EXPECT_EQ(mode(folder), 0700);
+    ::umask(old);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "store/data_file.h"
 #include "store/zelvant_doc.h"
+#include "support/cheap_sealing.h"
 
 namespace zelvant::testing {
 
@@ -30,8 +31,9 @@ inline Bytes ReadBytes(const fs::path& p) {
 // Each answer is used once; none left means Cancel.
 class ScriptedPrompt : public IPasswordPrompt {
   public:
-    bool AskPassword(const std::string& caption, SecretText& password) override {
+    bool AskPassword(const std::string& caption, FileForm form, SecretText& password) override {
         captions.push_back(caption);
+        forms.push_back(form);
         if (passwords.empty()) {
             return false;
         }
@@ -39,8 +41,9 @@ class ScriptedPrompt : public IPasswordPrompt {
         passwords.pop_front();
         return true;
     }
-    bool AskNewPassword(SecretText& password, SecretText& confirmation) override {
+    bool AskNewPassword(FileForm form, SecretText& password, SecretText& confirmation) override {
         ++newAsked;
+        newForms.push_back(form);
         if (newPasswords.empty()) {
             return false;
         }
@@ -54,6 +57,8 @@ class ScriptedPrompt : public IPasswordPrompt {
     std::deque<std::string> passwords;
     std::deque<std::pair<std::string, std::string>> newPasswords;
     std::vector<std::string> captions;
+    std::vector<FileForm> forms;     // of each file password asked for
+    std::vector<FileForm> newForms;  // of each new password asked for
     int newAsked = 0;
 };
 
@@ -114,11 +119,18 @@ class DocFixture : public ::testing::Test {
         CMessageLog log;
         ASSERT_TRUE(SaveDataFileSafely(PathOf(name), MakeFileKey(password), other, "", log));
     }
+    // Reads a file of either form as another program would (sealed ones with the cheap
+    // derivation the document uses).
     std::optional<std::vector<std::string>> Load(const std::string& name,
                                                  const std::string& password) const {
         CFolderSequence back;
         CMessageLog log;
-        if (!LoadDataFile(PathOf(name), MakeFileKey(password), back, log).ok) {
+        SealedHeader header;
+        const FileCheck check = CheckDataFile(PathOf(name), header, log);
+        if (check == FileCheck::Failed ||
+            !LoadDataFile(PathOf(name),
+                          KeyForFile(check, header, password, cheap_.Services().derive), back, log)
+                 .ok) {
             return std::nullopt;
         }
         std::vector<std::string> names;
@@ -128,12 +140,21 @@ class DocFixture : public ::testing::Test {
         return names;
     }
 
+    // Whether the file starts with the sealed form's magic.
+    bool IsSealed(const std::string& name) const {
+        const Bytes b = ReadBytes(PathOf(name));
+        return b.size() >= 8 && std::equal(kSealedMagic.begin(), kSealedMagic.end(), b.begin());
+    }
+
     ScratchFolder scratch_;
     const fs::path& dir_ = scratch_.Path();
     CFolderSequence folders_;
     ScriptedPrompt prompt_;
     CMessageLog log_;
+    CheapSealing cheap_;
     CZelvantDoc doc_{folders_, prompt_, log_};
+
+    void SetUp() override { doc_.SetSealing(cheap_.Services()); }
 };
 
 }  // namespace zelvant::testing

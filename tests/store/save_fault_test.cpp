@@ -103,7 +103,7 @@ TEST_F(SaveFaultTest, KilledSavesAlwaysLeaveACompleteFile) {
     }
     const FileKey key = MakeFileKey("pw");
     folders_.RememberedKey() = key;
-    doc_.SetSettings({.rememberPass = 1, .alwaysBackup = 1});
+    doc_.SetSettings({.rememberPass = 1, .alwaysBackup = 1, .legacyNewFiles = 1});
     const Bytes a = SaveDataToMemory(key, folders_, "a");
     const Bytes b = SaveDataToMemory(key, folders_, "b");
     const std::string path = PathOf("bank.zvd");

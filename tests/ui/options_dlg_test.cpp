@@ -2,6 +2,7 @@
 // which the main frame applies the result.
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/security_password.h"
 #include "ui/options_dlg.h"
 
 using namespace zelvant;
@@ -30,7 +32,8 @@ settings::AppSettings Sample() {
     s.timedClear = 5;
     s.minTime = 10;
     s.protMin = 1;
-    s.securityPassword = "s3cret";
+    s.securityPasswordHash = settings::HashSecurityPassword("s3cret", {1, 8192});
+    s.clearSecretsAfter = 30;
     s.display.password = 1;
     s.display.email = 1;
     s.printing.recordName = 1;
@@ -95,8 +98,52 @@ class OptionsDlgTest : public QObject {
         CTreeOptionsCtrl* security = Page(dialog, kPageSecurity);
         QVERIFY(!security->GetCheckBox(security->FindItem("Always query a folder deletion")));
         QVERIFY(security->GetCheckBox(security->FindItem("Always query a record deletion")));
-        QCOMPARE(security->GetEditText(security->FindItem("Enter password")), "s3cret");
-        QCOMPARE(security->FindItem("Enter password")->text(0), "Enter password: s3cret");
+        QCOMPARE(security->GetEditText(
+                     security->FindItem("Clear copied secrets from the clipboard after N seconds")),
+                 "30");
+    }
+
+    // Only a hash is kept: the old password cannot be shown; a new one replaces it, or it is
+    // removed. The edit takes no more than the prompt does, so a password set can be typed.
+    void securityPasswordIsReplacedOrRemovedNeverShown() {
+        const auto run = [](const settings::AppSettings& input, const QString& typed, bool remove) {
+            COptionsDlg dialog(input);
+            CTreeOptionsCtrl* tree = Page(dialog, kPageSecurity);
+            QTreeWidgetItem* password = tree->FindItem("Enter password");
+            tree->setCurrentItem(password);
+            tree->EditCurrentItem();
+            QLineEdit* edit = tree->InPlaceEdit();
+            if (edit == nullptr || edit->echoMode() != QLineEdit::Password ||
+                edit->maxLength() != int(settings::kSecurityPasswordMaxChars) ||
+                !edit->text().isEmpty()) {
+                return std::string("bad edit");
+            }
+            edit->insert(typed);  // as typing would, cut at the limit
+            tree->CloseInPlaceEdit();
+            if (password->text(0).contains(typed.left(3)) && !typed.isEmpty()) {
+                return std::string("shown");
+            }
+            if (QTreeWidgetItem* clear = tree->FindItem("Remove the security password")) {
+                tree->SetCheckBox(clear, remove);
+            }
+            dialog.accept();
+            return dialog.Result().securityPasswordHash;
+        };
+        const settings::AppSettings input = Sample();
+        QCOMPARE(run(input, {}, false), input.securityPasswordHash);
+        QCOMPARE(run(input, {}, true), std::string());
+        const QString p40 = QString(40, QLatin1Char('p'));
+        for (bool remove : {false, true}) {  // a new one wins over removing
+            const std::string hash = run(input, p40, remove);
+            QVERIFY(settings::VerifySecurityPassword(hash, std::string(32, 'p')));
+            QVERIFY(!settings::VerifySecurityPassword(hash, "s3cret"));
+        }
+        settings::AppSettings none = Sample();
+        none.securityPasswordHash.clear();
+        COptionsDlg dialog(none);
+        QVERIFY(Page(dialog, kPageSecurity)->FindItem("Remove the security password") == nullptr);
+        QVERIFY(settings::VerifySecurityPassword(run(none, QStringLiteral("n\u00e9w"), false),
+                                                 "n\xc3\xa9w"));
     }
 
     void queryItemsAreInvertedBack() {
@@ -125,6 +172,10 @@ class OptionsDlgTest : public QObject {
         QTest::newRow("main -1") << main << "-1" << 3;
         QTest::newRow("popup 250") << popup << "250" << 250;
         QTest::newRow("popup abc") << popup << "abc" << 0;
+        const QString secrets = "Clear copied secrets from the clipboard after N seconds";
+        QTest::newRow("secrets abc") << secrets << "abc" << 0;
+        QTest::newRow("secrets -5") << secrets << "-5" << 30;
+        QTest::newRow("secrets 90") << secrets << "90" << 90;
     }
 
     void typedMinutesAreRepaired() {
@@ -136,9 +187,10 @@ class OptionsDlgTest : public QObject {
         tree->SetEditText(tree->FindItem(caption), typed);
         dialog.accept();
         const settings::AppSettings& r = dialog.Result();
-        const int value = caption.startsWith("Clear") ? r.timedClear
-                          : caption.contains("Main")  ? r.minTime
-                                                      : r.minPopTime;
+        const int value = caption.contains("secrets")   ? r.clearSecretsAfter
+                          : caption.startsWith("Clear") ? r.timedClear
+                          : caption.contains("Main")    ? r.minTime
+                                                        : r.minPopTime;
         QCOMPARE(value, stored);
     }
 

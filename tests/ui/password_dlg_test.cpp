@@ -11,6 +11,7 @@
 
 #include "settings/direct_settings.h"
 #include "store/zelvant_doc.h"
+#include "support/cheap_sealing.h"
 #include "ui/message_box.h"
 #include "ui/password_dlg.h"
 
@@ -94,13 +95,14 @@ class PasswordDlgTest : public QObject {
             QCOMPARE(shown_, QStringList{message});
             QVERIFY(dialog.isVisible() && dialog.ConfirmationEdit()->text() == confirmation);
         }
-        dialog.PasswordEdit()->setText(QStringLiteral("same"));
-        dialog.ConfirmationEdit()->setText(QStringLiteral("same"));
+        // Strong enough to be taken without a question about it.
+        dialog.PasswordEdit()->setText(QStringLiteral("same Tide!Compass-77"));
+        dialog.ConfirmationEdit()->setText(QStringLiteral("same Tide!Compass-77"));
         Click(dialog);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         SecretText typed, confirmed;
         dialog.TakePasswords(typed, confirmed);
-        QVERIFY(Str(typed) == "same" && Str(confirmed) == "same");
+        QVERIFY(Str(typed) == "same Tide!Compass-77" && Str(confirmed) == "same Tide!Compass-77");
     }
 
     // Both dialogs open where OK was last pressed when that is on screen, else centred.
@@ -146,13 +148,14 @@ class PasswordDlgTest : public QObject {
         CQtPasswordPrompt prompt(nullptr, store_);
         CMessageLog documentMessages;
         CZelvantDoc doc(folders, prompt, documentMessages);
+        doc.SetSealing(testing::CheapSealing().Services());
         SetDialogHookForTests([](QDialog& dialog) {
             dialog.show();
             Click(dialog);  // empty
-            Type(dialog, "password", QStringLiteral("pw"));
+            Type(dialog, "password", QStringLiteral("pw Tide!Compass-77"));
             if (dialog.findChild<QLineEdit*>(QStringLiteral("confirmation")) != nullptr) {
                 Click(dialog);  // mismatch
-                Type(dialog, "confirmation", QStringLiteral("pw"));
+                Type(dialog, "confirmation", QStringLiteral("pw Tide!Compass-77"));
             }
             Click(dialog);
             return dialog.result();
@@ -172,8 +175,8 @@ class PasswordDlgTest : public QObject {
             return dialog.result();
         });
         SecretText none, none2;
-        QVERIFY(!prompt.AskPassword(FilePasswordCaption(path), none));
-        QVERIFY(!prompt.AskNewPassword(none, none2));
+        QVERIFY(!prompt.AskPassword(FilePasswordCaption(path), FileForm::Legacy, none));
+        QVERIFY(!prompt.AskNewPassword(FileForm::Legacy, none, none2));
         QCOMPARE(captions, (QStringList{"File Password:bank.zvd", "File Password"}));
         QVERIFY(none.text.empty() && none2.text.empty() && store_.Writes().empty());
     }

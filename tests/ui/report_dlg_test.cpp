@@ -83,9 +83,20 @@ class ReportDlgTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
     QString templates_;
 
+    QString userTemplates_;  // searched before templates_ when set
+
+    std::vector<report::TemplateFolder> Folders() const {
+        std::vector<report::TemplateFolder> folders;
+        if (!userTemplates_.isEmpty()) {
+            folders.push_back({userTemplates_.toStdString(), true});
+        }
+        folders.push_back({templates_.toStdString(), false});
+        return folders;
+    }
+
     std::unique_ptr<CReportDlg> Open() {
         auto dialog = std::make_unique<CReportDlg>(folders_, QStringLiteral("bank.zvd"), flags_,
-                                                   templates_, store_);
+                                                   Folders(), store_);
         dialog->show();
         QCoreApplication::processEvents();  // the last template is shown once the window is up
         return dialog;
@@ -113,6 +124,7 @@ class ReportDlgTest : public QObject {
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
         templates_ = dir_->filePath(QStringLiteral("templates"));
+        userTemplates_.clear();
         QVERIFY(QDir().mkpath(templates_));
         WriteFile(Tmpl(QStringLiteral("Listing.ZVT")), kListing);
         SetDialogHookForTests({});
@@ -146,6 +158,29 @@ class ReportDlgTest : public QObject {
         QVERIFY(Text(*dialog).contains(QStringLiteral("Doc bank.zvd via beta")));
         QCOMPARE(LastTemplate(), "beta");
         QVERIFY(dialog->ExportButton()->isEnabled() && shown_.isEmpty());
+    }
+
+    // The user's own folder comes first and hides the same name in later folders.
+    void listsEveryFolderWithTheUsersOwnMarked() {
+        userTemplates_ = dir_->filePath(QStringLiteral("mine"));
+        QVERIFY(QDir().mkpath(userTemplates_));
+        WriteFile(Tmpl(QStringLiteral("Alpha.ZVT")), kListing);
+        WriteFile(userTemplates_ + QStringLiteral("/Listing.zvt"),
+                  QByteArray(kListing).replace("Doc ", "Own "));
+        WriteFile(userTemplates_ + QStringLiteral("/Zeta.ZVT"), kListing);
+        settings::CDirectSettings(store_).SetLastTemplate("listing");
+        auto dialog = Open();
+        QCOMPARE(Entries(*dialog->TemplateList()),
+                 (QStringList{"Alpha", "Listing (mine)", "Zeta (mine)"}));
+        QCOMPARE(dialog->TemplateList()->item(1)->toolTip(), userTemplates_ + "/Listing.zvt");
+        QCOMPARE(dialog->TemplateList()->item(0)->toolTip(), Tmpl(QStringLiteral("Alpha.ZVT")));
+        // The last template is found by its name, not by the marked text, and the user's runs.
+        QCOMPARE(dialog->SelectedTemplate(), QStringLiteral("Listing"));
+        QVERIFY(Text(*dialog).contains(QStringLiteral("Own bank.zvd via Listing")));
+        dialog->TemplateList()->setCurrentRow(2);
+        QCOMPARE(LastTemplate(), "Zeta");
+        QVERIFY(Text(*dialog).contains(QStringLiteral("Doc bank.zvd via Zeta")));
+        QVERIFY(shown_.isEmpty());
     }
 
     void missingFolderListsNothing() {
@@ -209,6 +244,46 @@ class ReportDlgTest : public QObject {
         QVERIFY(Text(*dialog).contains(QStringLiteral("via Listing")));
         // The file itself was found, so it stays the template to show next time.
         QCOMPARE(LastTemplate(), "Broken");
+    }
+
+    // ---- commands
+
+    // A template's commands run only after the user agreed, asked once per run with the file and
+    // the command; refused, each fails in the page as a command that cannot be started.
+    void templateCommandsRunOnlyWhenTheUserAgrees() {
+        const QString marker = dir_->filePath(QStringLiteral("ran"));
+        WriteFile(Tmpl(QStringLiteral("Cmd.ZVT")),
+                  "<# start #>A<# sys.runcmd('touch " + marker.toUtf8() +
+                      "') #>B<# sys.runcmd('echo second') #>C<# endtmpl #>\n");
+        QStringList asked;
+        QString answer = QString::fromLatin1(kDontRunTemplateCommands);
+        SetDialogHookForTests([&](QDialog& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            if (box == nullptr) {
+                return int(QDialog::Rejected);
+            }
+            asked << box->text();
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == answer) {
+                    button->click();
+                }
+            }
+            return box->result();
+        });
+        auto dialog = Open();
+        QVERIFY(dialog->SelectTemplate(QStringLiteral("Cmd")));
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.front().contains(Tmpl(QStringLiteral("Cmd.ZVT"))));
+        QVERIFY(asked.front().contains(QStringLiteral("touch ") + marker));
+        QVERIFY(!QFile::exists(marker));
+        QCOMPARE(Text(*dialog), QStringLiteral("A could not run command touch ") + marker +
+                                    QStringLiteral(" B could not run command echo second C"));
+
+        answer = QString::fromLatin1(kRunTemplateCommands);
+        dialog->ShowPreview();
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(QFile::exists(marker));
+        QCOMPARE(Text(*dialog), QStringLiteral("ABsecond C"));  // the page is HTML
     }
 
     // ---- the field boxes
@@ -294,7 +369,7 @@ class ReportDlgTest : public QObject {
     void placementIsRestoredAndSaved() {
         settings::CDirectSettings(store_).SetWindowPlacement("30,40,630,490,1,0");
         {
-            CReportDlg dialog(folders_, {}, flags_, templates_, store_);
+            CReportDlg dialog(folders_, {}, flags_, Folders(), store_);
             QCOMPARE(dialog.geometry(), QRect(30, 40, 600, 450));
             dialog.show();
             QCoreApplication::processEvents();
@@ -305,12 +380,12 @@ class ReportDlgTest : public QObject {
 
         settings::CDirectSettings(store_).SetWindowPlacement("30,40,630,490,3,0");
         {
-            CReportDlg dialog(folders_, {}, flags_, templates_, store_);
+            CReportDlg dialog(folders_, {}, flags_, Folders(), store_);
             QVERIFY(dialog.windowState().testFlag(Qt::WindowMaximized));
         }
 
         settings::CDirectSettings(store_).SetWindowPlacement("garbage");
-        CReportDlg dialog(folders_, {}, flags_, templates_, store_);
+        CReportDlg dialog(folders_, {}, flags_, Folders(), store_);
         QCOMPARE(dialog.size(), QSize(760, 520));
     }
 
@@ -366,8 +441,8 @@ class ReportDlgTest : public QObject {
             record->SetText(RecordField::SiteName, "Account " + std::to_string(i));
             record->SetText(RecordField::UserName, "user" + std::to_string(i));
         }
-        CReportDlg dialog(folders, QStringLiteral("long.zvd"), flags_,
-                          QStringLiteral(ZELVANT_TEMPLATES), store_);
+        CReportDlg dialog(folders, QStringLiteral("long.zvd"), flags_, {{ZELVANT_TEMPLATES, false}},
+                          store_);
         dialog.show();
         QVERIFY(dialog.SelectTemplate(QStringLiteral("Full listing")));
         const QString pdf = dir_->filePath(QStringLiteral("listing.pdf"));

@@ -102,7 +102,7 @@ QString AutostartEntryText(const QString& programPath) {
     text += QStringLiteral("Exec=") + EscapeValue(ExecArgument(program)) + QLatin1Char('\n');
     // Skips the entry quietly once the program has been removed or moved.
     text += QStringLiteral("TryExec=") + EscapeValue(program) + QLatin1Char('\n');
-    text += QStringLiteral("Icon=zelvant\n");
+    text += QStringLiteral("Icon=org.quillmere.Zelvant\n");
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
     return text;

@@ -9,23 +9,15 @@ namespace zelvant::desktop {
 namespace {
 
 // Wide on purpose: a huge limit must mean "never", not a wrapped-around short one.
-bool Passed(std::uint32_t idleMs, int minutes) {
-    return minutes > 0 && std::uint64_t{idleMs} > std::uint64_t(minutes) * 60000u;
-}
-
-// Cut at a character boundary, so a long entry never leaves half a character behind.
-std::string_view FirstCharacters(std::string_view utf8, std::size_t count) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const bool continuation = (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;
-        if (!continuation && chars++ == count) {
-            return utf8.substr(0, i);
-        }
-    }
-    return utf8;
+bool Passed(std::uint32_t idleMs, int minutes, std::uint32_t minuteMs) {
+    return minutes > 0 && std::uint64_t{idleMs} > std::uint64_t(minutes) * minuteMs;
 }
 
 }  // namespace
+
+bool ProtectionAsks(const settings::AppSettings& settings) {
+    return (settings.protMin & 1) != 0 && !settings.securityPasswordHash.empty();
+}
 
 IIdleSource::~IIdleSource() = default;
 IRedisplayPrompt::~IRedisplayPrompt() = default;
@@ -45,17 +37,17 @@ IdleActions CIdleGuard::Tick(bool mainVisible, bool popupVisible) {
 
 IdleActions CIdleGuard::OnTick(std::uint32_t idleMs, bool mainVisible, bool popupVisible) {
     IdleActions actions;
-    if (mainVisible && Passed(idleMs, settings_.minTime)) {
+    if (mainVisible && Passed(idleMs, settings_.minTime, minuteMs_)) {
         actions.minimiseMain = true;
         // The minimise the caller performs sets it too; set here so that protection does not
         // hinge on the window manager honouring the request.
         locked_ = true;
     }
-    if (popupVisible && Passed(idleMs, settings_.minPopTime)) {
+    if (popupVisible && Passed(idleMs, settings_.minPopTime, minuteMs_)) {
         actions.hidePopup = true;
     }
     if (settings_.timedClear > 0) {
-        if (!Passed(idleMs, settings_.timedClear)) {
+        if (!Passed(idleMs, settings_.timedClear, minuteMs_)) {
             idleCleared_ = false;
         } else if (!idleCleared_ && !sizeFlag_ && clearClipboard_ && clearClipboard_()) {
             idleCleared_ = true;
@@ -81,15 +73,17 @@ void CIdleGuard::LockForMinimisedStart() {
 }
 
 RedisplayResult CIdleGuard::CheckRedisplayPassword(IRedisplayPrompt& prompt) const {
-    if ((settings_.protMin & 1) == 0 || settings_.securityPassword.empty()) {
+    if (!ProtectionAsks(settings_)) {
         return RedisplayResult::Allowed;
     }
     std::optional<std::string> typed = prompt.AskSecurityPassword();
     if (!typed) {
         return RedisplayResult::Cancelled;
     }
-    const bool same = FirstCharacters(*typed, kRedisplayPasswordMaxChars) ==
-                      std::string_view(settings_.securityPassword);
+    // Cut at the prompt's length inside: a longer entry only ever came from elsewhere.
+    const bool same =
+        verify_ ? verify_(settings_.securityPasswordHash, *typed)
+                : settings::VerifySecurityPassword(settings_.securityPasswordHash, *typed);
     WipeString(*typed);
     return same ? RedisplayResult::Allowed : RedisplayResult::Wrong;
 }

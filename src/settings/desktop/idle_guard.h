@@ -14,6 +14,7 @@
 #include <string>
 
 #include "settings/app_settings.h"
+#include "settings/security_password.h"
 
 namespace zelvant::desktop {
 
@@ -22,8 +23,6 @@ inline constexpr char kInvalidPasswordPopup[] = "Invalid Password - cannot displ
 inline constexpr char kIdleTrackFailed[] =
     "Unable to initialize IdleTrack\nZelvant is shutting down";
 inline constexpr char kRestoreFromMinimizedTitle[] = "Restore from minimized:";
-// The prompt takes no more than this many characters; the rest of a longer entry is ignored.
-inline constexpr std::size_t kRedisplayPasswordMaxChars = 32;
 
 // How long the desktop (or, as a last resort, this program) has gone without keyboard or mouse
 // input.
@@ -45,6 +44,10 @@ class IRedisplayPrompt {
     virtual std::optional<std::string> AskSecurityPassword() = 0;
 };
 
+// Whether showing a locked window asks for the security password: the option is on (its lowest
+// bit) and a password is set.
+bool ProtectionAsks(const settings::AppSettings& settings);
+
 enum class RedisplayResult : int { Allowed = 1, Cancelled = -1, Wrong = 2 };
 
 // What the main window has to do after one timer tick. The clipboard is handled inside the guard
@@ -56,6 +59,10 @@ struct IdleActions {
 
     bool operator==(const IdleActions&) const = default;
 };
+
+// Checks a typed security password against the stored hash. The hash is slow on purpose; the
+// desktop runs the check off its GUI thread.
+using PasswordVerifier = std::function<bool(const std::string& hash, const std::string& typed)>;
 
 // Removes this program's text from the clipboard and selection. True when that is done, or there
 // was nothing of ours to remove; false when the clipboard could not be reached, so that the idle
@@ -86,6 +93,12 @@ class CIdleGuard {
     // the next tick; settings and source must outlive the guard.
     CIdleGuard(const settings::AppSettings& settings, IIdleSource& source,
                ClipboardClearer clearClipboard);
+
+    // Replaces the plain call of settings::VerifySecurityPassword.
+    void SetPasswordVerifier(PasswordVerifier verify) { verify_ = std::move(verify); }
+
+    // End-to-end tests cannot wait whole minutes; every other caller keeps the 60000 ms.
+    void SetMinuteLength(std::uint32_t ms) { minuteMs_ = ms; }
 
     // One tick of the one-second timer: reads the source once and applies the three rules.
     IdleActions Tick(bool mainVisible, bool popupVisible);
@@ -119,6 +132,8 @@ class CIdleGuard {
     const settings::AppSettings& settings_;
     IIdleSource& source_;
     ClipboardClearer clearClipboard_;
+    PasswordVerifier verify_;
+    std::uint32_t minuteMs_ = 60000;
     bool locked_ = false;
     bool idleCleared_ = false;  // emptied during the current idle period
     bool sizeFlag_ = false;     // emptied, and the main window not resized or restored since

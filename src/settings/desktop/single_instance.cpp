@@ -8,8 +8,12 @@
 #include <QSysInfo>
 #include <QThread>
 #include <QTimer>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,6 +40,35 @@ bool ProcessExists(qint64 pid) {
     // QLockFile makes this check itself on these platforms.
     Q_UNUSED(pid);
     return true;
+#endif
+}
+
+// Whether the process at the other end of a connected local socket runs as `uid`. Platforms
+// without a way to ask rely on the socket's and the folder's permissions.
+bool PeerRunsAs(qintptr descriptor, qint64 uid) {
+#if defined(Q_OS_LINUX)
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return descriptor >= 0 &&
+           ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           qint64(peer.uid) == uid;
+#elif defined(Q_OS_UNIX)
+    uid_t peerUid = 0;
+    gid_t peerGid = 0;
+    return descriptor >= 0 && ::getpeereid(int(descriptor), &peerUid, &peerGid) == 0 &&
+           qint64(peerUid) == uid;
+#else
+    Q_UNUSED(descriptor);
+    Q_UNUSED(uid);
+    return true;
+#endif
+}
+
+qint64 OwnUser() {
+#ifdef Q_OS_UNIX
+    return qint64(::geteuid());
+#else
+    return 0;
 #endif
 }
 
@@ -72,9 +105,34 @@ QString CSingleInstance::DefaultName() {
 QString CSingleInstance::DefaultFolder() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) {
-        return runtime;
+        return QDir(runtime).filePath(QStringLiteral("zelvant"));
     }
-    return QDir::tempPath();
+    // A name others can guess, so what is found there is checked before it is used.
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("zelvant-") + QString::number(OwnUser()));
+}
+
+QString CSingleInstance::CheckPrivateFolder(const QString& folder) {
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(folder);
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        return QStringLiteral("The folder %1 cannot be made: %2")
+            .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return QStringLiteral("%1 is not a folder.").arg(folder);
+    }
+    if (qint64(info.st_uid) != OwnUser()) {
+        return QStringLiteral("The folder %1 belongs to another user.").arg(folder);
+    }
+    if ((info.st_mode & 077) != 0) {
+        return QStringLiteral("Other users may enter the folder %1.").arg(folder);
+    }
+#else
+    QDir().mkpath(folder);
+#endif
+    return {};
 }
 
 CSingleInstance::CSingleInstance(const QString& name, const QString& folder, QObject* parent)
@@ -108,7 +166,10 @@ bool CSingleInstance::TryBecomeFirst() {
         return true;
     }
     otherRaised_ = false;
-    QDir().mkpath(folder_);
+    folderProblem_ = CheckPrivateFolder(folder_);
+    if (!folderProblem_.isEmpty()) {
+        return false;
+    }
     if (TakeLock()) {
         first_ = true;
         Listen();
@@ -177,6 +238,11 @@ void CSingleInstance::AskFirstToRaise() {
     if (!connected) {
         return;
     }
+    if (!PeerRunsAs(socket.socketDescriptor(), peerUser_ < 0 ? OwnUser() : peerUser_)) {
+        // Not our first instance: nothing is said to it, and this start runs on its own.
+        socket.abort();
+        return;
+    }
     // It is alive and listening: unless it says it is still starting, it will come forward,
     // even when it answers too late for us to hear.
     otherRaised_ = true;
@@ -201,6 +267,11 @@ void CSingleInstance::AskFirstToRaise() {
 void CSingleInstance::OnNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!PeerRunsAs(socket->socketDescriptor(), peerUser_ < 0 ? OwnUser() : peerUser_)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
         // A caller that never says anything must not keep a socket open for good.
         QTimer::singleShot(kReplyTimeoutMs, socket, [socket] { socket->abort(); });

@@ -2,6 +2,10 @@
 // One running copy of the program per user: the first start holds a lock file and listens on a
 // local socket beside it; a later start finds the lock, asks the first over the socket to come
 // forward, and ends.
+//
+// Both live in a folder only this user can enter, checked before use, and each side of the
+// socket checks that the other runs as the same user: another user can neither keep the program
+// from starting nor learn of it.
 
 #include <QLockFile>
 #include <QObject>
@@ -18,8 +22,12 @@ class CSingleInstance : public QObject {
   public:
     // "zelvant-" followed by the user's login name.
     static QString DefaultName();
-    // XDG_RUNTIME_DIR when set and present, otherwise the temporary folder.
+    // "zelvant" in XDG_RUNTIME_DIR when that is set and present, otherwise "zelvant-" and the
+    // user's id in the temporary folder.
     static QString DefaultFolder();
+    // Makes the folder (0700) when it is missing. Empty when it is a folder of this user's that
+    // nobody else may enter, otherwise what is wrong with it, for the user.
+    static QString CheckPrivateFolder(const QString& folder);
 
     explicit CSingleInstance(const QString& name = DefaultName(),
                              const QString& folder = DefaultFolder(), QObject* parent = nullptr);
@@ -35,6 +43,10 @@ class CSingleInstance : public QObject {
     // be reached, and this start runs as an instance of its own.
     bool OtherRaised() const { return otherRaised_; }
 
+    // After a failed TryBecomeFirst(): why the folder was refused, for the user; empty when it
+    // was not.
+    QString FolderProblem() const { return folderProblem_; }
+
     // Until this is called, requests to come forward are answered "still starting" and dropped,
     // so a start during our splash runs on its own instead of waiting for a window.
     void SetWindowShown(bool shown = true) { windowShown_ = shown; }
@@ -44,6 +56,9 @@ class CSingleInstance : public QObject {
 
     QString LockFilePath() const;
     QString SocketPath() const;
+
+    // Tests stand in for another user: peers are then taken to run as someone else.
+    void SetPeerUserForTests(qint64 uid) { peerUser_ = uid; }
 
     // Tolerated delays of a first instance that is busy.
     static constexpr int kConnectTimeoutMs = 1500;
@@ -67,6 +82,8 @@ class CSingleInstance : public QObject {
     bool first_ = false;
     bool otherRaised_ = false;
     bool windowShown_ = false;
+    QString folderProblem_;
+    qint64 peerUser_ = -1;  // -1: our own
 };
 
 }  // namespace zelvant::desktop
