@@ -183,7 +183,7 @@ void CReportCursor::Reset(const CFolderSequence& folders, std::string templateNa
     folder_ = kTopLevel;
     recordIndex_ = -1;
     recordCount_ = 0;
-    hasRecord_ = false;
+    record_ = nullptr;
     folderTotal_ = folders.Count();
     // Each top-level folder with everything below it: the display order holds every folder once.
     recordTotal_ = 0;
@@ -197,7 +197,7 @@ void CReportCursor::Reset(const CFolderSequence& folders, std::string templateNa
 
 bool CReportCursor::NextFolder(const CFolderSequence& folders) {
     folder_ = kTopLevel;
-    hasRecord_ = false;
+    record_ = nullptr;
     recordCount_ = 0;
     recordIndex_ = -1;
     const auto end = static_cast<std::ptrdiff_t>(order_.size());
@@ -227,11 +227,11 @@ bool CReportCursor::NextRecord(const CFolderSequence& folders) {
     }
     ++recordIndex_;
     if (recordIndex_ < recordCount_) {
-        hasRecord_ = folder->RecordAt(recordIndex_) != nullptr;
-        return hasRecord_;
+        record_ = folder->RecordAt(recordIndex_);
+        return record_ != nullptr;
     }
     folder_ = kTopLevel;
-    hasRecord_ = false;
+    record_ = nullptr;
     return false;
 }
 
@@ -239,9 +239,8 @@ const CFolder* CReportCursor::CurrentFolder(const CFolderSequence& folders) cons
     return folder_ == kTopLevel ? nullptr : folders.FolderAt(folder_);
 }
 
-const CRecord* CReportCursor::CurrentRecord(const CFolderSequence& folders) const {
-    const CFolder* folder = CurrentFolder(folders);
-    return folder != nullptr && hasRecord_ ? folder->RecordAt(recordIndex_) : nullptr;
+const CRecord* CReportCursor::CurrentRecord(const CFolderSequence& /*folders*/) const {
+    return record_;
 }
 
 CReportEnvironment::CReportEnvironment(ReportContext context) : c_(std::move(context)) {}
@@ -266,7 +265,7 @@ void CReportEnvironment::RunResolved(int number, std::string_view name, COutputS
     // Escaped text goes straight to the page rather than through a value of its own.
     if (entry != nullptr && entry->kind == NameKind::Html && !args.empty()) {
         const CValue& arg = args[0];
-        const auto write = [&out](std::string_view part) { WriteText(out, part); };
+        const auto write = [&out](std::string_view part) { out.Put(part); };
         if (arg.IsString()) {
             EscapeHtml(arg.StringValue(), write);
         } else {
@@ -276,9 +275,9 @@ void CReportEnvironment::RunResolved(int number, std::string_view name, COutputS
     }
     const CValue v = ValueResolved(number, name, out, args);
     if (v.IsString()) {
-        WriteText(out, v.StringValue());
+        out.Put(v.StringValue());
     } else {
-        WriteText(out, v.ToText());
+        out.Put(v.ToText());
     }
 }
 

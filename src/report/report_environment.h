@@ -38,7 +38,8 @@ class CReportCursor {
     FolderIndex folder_ = kTopLevel;
     int recordIndex_ = -1;
     int recordCount_ = 0;
-    bool hasRecord_ = false;
+    // Asked for on every field of a record, so found once; nothing in a run changes the document.
+    const CRecord* record_ = nullptr;
     int folderTotal_ = 0;
     int recordTotal_ = 0;
     std::string templateName_;

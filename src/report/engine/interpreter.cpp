@@ -42,13 +42,17 @@ struct CWorkingCopy {
 };
 
 // Collects what a run writes to its page and hands it on in blocks: a report makes millions of
-// small writes, and each would otherwise be a call through the stream's interface. The
-// environment, the output factory and commands write to the page through it too, so everything
-// stays in order.
+// small writes, and each would otherwise be a call through the stream's interface. The buffer
+// is the free space the stream offers (see COutputStream::Put), so the environment's writes
+// land there too. The environment, the output factory and commands write to the page through
+// it, so everything stays in order.
 class CBufferedOutput final : public COutputStream {
   public:
     explicit CBufferedOutput(COutputStream& target)
-        : target_(target), buffer_(std::make_unique<char[]>(kSize)) {}
+        : target_(target), buffer_(std::make_unique<char[]>(kSize)) {
+        next_ = buffer_.get();
+        end_ = buffer_.get() + kSize;
+    }
     CBufferedOutput(const CBufferedOutput&) = delete;
     CBufferedOutput& operator=(const CBufferedOutput&) = delete;
     ~CBufferedOutput() override {
@@ -56,67 +60,30 @@ class CBufferedOutput final : public COutputStream {
         WipeBytes(buffer_.get(), kSize);  // the page holds passwords
     }
 
-    [[gnu::always_inline]] void Append(std::string_view text) {
-        const std::size_t n = text.size();
-        if (n <= kSize - used_) {
-            Copy(buffer_.get() + used_, text.data(), n);
-            used_ += n;
-            return;
-        }
-        AppendLong(text);
-    }
-
     // Whether the stream took the bytes shows only when they are handed on.
     bool Write(const char* bytes, std::size_t& length) override {
-        Append(std::string_view(bytes, length));
+        if (length > static_cast<std::size_t>(end_ - next_)) {
+            Flush();
+        }
+        if (length >= kSize) {
+            WriteText(target_, std::string_view(bytes, length));
+        } else {
+            std::memcpy(next_, bytes, length);
+            next_ += length;
+        }
         return length > 0;
     }
 
     void Flush() {
-        WriteText(target_, std::string_view(buffer_.get(), used_));
-        used_ = 0;
+        WriteText(target_, std::string_view(buffer_.get(), next_));
+        next_ = buffer_.get();
     }
 
   private:
     static constexpr std::size_t kSize = 16384;
 
-    // Most pieces are short: copies of a fixed size, overlapping, spare a call to memcpy.
-    [[gnu::always_inline]] static void Copy(char* to, const char* from, std::size_t n) {
-        if (n <= 16) {
-            if (n >= 8) {
-                std::memcpy(to, from, 8);
-                std::memcpy(to + n - 8, from + n - 8, 8);
-            } else if (n >= 4) {
-                std::memcpy(to, from, 4);
-                std::memcpy(to + n - 4, from + n - 4, 4);
-            } else if (n > 0) {
-                to[0] = from[0];
-                to[n / 2] = from[n / 2];
-                to[n - 1] = from[n - 1];
-            }
-            return;
-        }
-        if (n <= 32) {
-            std::memcpy(to, from, 16);
-            std::memcpy(to + n - 16, from + n - 16, 16);
-            return;
-        }
-        std::memcpy(to, from, n);
-    }
-
-    void AppendLong(std::string_view text) {
-        Flush();
-        if (text.size() >= kSize) {
-            WriteText(target_, text);
-            return;
-        }
-        std::memcpy(buffer_.get(), text.data(), text.size());
-        used_ = text.size();
-    }
-
     COutputStream& target_;
     std::unique_ptr<char[]> buffer_;
-    std::size_t used_ = 0;
 };
 
 // A stack of plain entries that stays allocated for the run; pushing and popping are a few
@@ -269,14 +236,9 @@ class CRunContext {
     }
 
   private:
-    // Only the page is collected: a stream of `setoutput` sees each write as it happens.
-    [[gnu::always_inline]] void Write(std::string_view text) {
-        if (out_ == &page_) {
-            page_.Append(text);
-        } else {
-            WriteText(*out_, text);
-        }
-    }
+    // Only the page is collected: a stream of `setoutput` offers no free space, so it sees each
+    // write as it happens.
+    [[gnu::always_inline]] void Write(std::string_view text) { out_->Put(text); }
 
     [[gnu::always_inline]] void WriteValue(const CValue& v) {
         if (v.IsString()) {
