@@ -123,7 +123,8 @@ class CCountingEnvironment : public CEnvironment {
     void RunResolved(int number, std::string_view name, COutputStream& out,
                      std::span<const CValue> args) override {
         ++byNumber;
-        WriteText(out, "<" + std::to_string(number) + std::string(name) + Args(args) + ">");
+        // Into the page's free space, where Run goes through the stream's Write.
+        out.Put("<" + std::to_string(number) + std::string(name) + Args(args) + ">");
     }
     CValue ValueResolved(int number, std::string_view name, COutputStream&,
                          std::span<const CValue> args) override {
@@ -172,15 +173,25 @@ TEST(Flow, TemplatesThatDidNotCompileRunAsNothing) {
     EXPECT_EQ(out.text, "");
 }
 
-// The page is handed on in blocks; what the environment writes must keep its place among them.
+// The page is handed on in blocks; what the environment writes, into the free space or through
+// the stream, and pieces longer than a block must keep their place among them.
 TEST(Flow, LongPagesKeepTheirOrder) {
     CCountingEnvironment env;
+    const std::string big(20000, 'z');
     std::string expected;
     for (int i = 0; i < 3000; ++i) {
-        expected += "ab<1x(" + std::to_string(i) + ")>";
+        expected += "ab<1x(" + std::to_string(i) + ")><unnumbered>";
+        if (i % 1000 == 999) {
+            expected += big + "c";
+        }
     }
-    EXPECT_EQ(RunCode("sys.looplimit(3001); while i < 3000, i++; 'ab'; env.x(i); endwhile", &env),
-              expected);
+    EXPECT_EQ(
+        RunCode(
+            "sys.looplimit(20001); big := ''; while n < 20000, n++; big := big $ 'z'; endwhile; "
+            "while i < 3000, i++; 'ab'; env.x(i); env.unnumbered; "
+            "if i % 1000 = 999; big; 'c'; endif; endwhile",
+            &env),
+        expected);
 }
 
 TEST(Flow, EnvironmentChainsEvaluateWhatTheyReach) {
