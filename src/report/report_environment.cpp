@@ -249,6 +249,23 @@ int CReportEnvironment::Resolve(std::string_view name) {
     return FindName(name);
 }
 
+bool CReportEnvironment::Constant(int number, CValue& value) {
+    const NameEntry* entry = EntryAt(number);
+    if (entry == nullptr) {
+        return false;
+    }
+    switch (entry->kind) {
+        case NameKind::Print:
+            value = CValue::Long(c_.flags.Prints(entry->field) ? 1 : 0);
+            return true;
+        case NameKind::Title:
+            value = CValue::View(InfoOf(entry->field).label);
+            return true;
+        default:
+            return false;
+    }
+}
+
 void CReportEnvironment::Run(std::string_view name, COutputStream& out,
                              std::span<const CValue> args) {
     if (name == "output") {

@@ -64,6 +64,8 @@ class CReportEnvironment : public CEnvironment {
     CValue Value(std::string_view name, COutputStream& out, std::span<const CValue> args) override;
 
     int Resolve(std::string_view name) override;
+    // The print flags and field captions: fixed for a run.
+    bool Constant(int number, CValue& value) override;
     void RunResolved(int number, std::string_view name, COutputStream& out,
                      std::span<const CValue> args) override;
     CValue ValueResolved(int number, std::string_view name, COutputStream& out,

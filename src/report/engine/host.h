@@ -106,6 +106,9 @@ class CEnvironment {
                                  std::span<const CValue> args) {
         return Value(name, out, args);
     }
+    // True with its value for a resolved name whose value, asked without arguments, stays the
+    // same for the whole run and writes nothing: the run then asks for it once.
+    virtual bool Constant(int /*number*/, CValue& /*value*/) { return false; }
 };
 
 class COutputFactory {

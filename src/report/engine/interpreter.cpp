@@ -208,6 +208,13 @@ struct CRedirect {
     COutputStream* saved = nullptr;
 };
 
+// A name of a one-link `env` expression as the environment resolved it for the run.
+struct CResolvedName {
+    int number = CEnvironment::kByName;
+    bool constant = false;  // `value` answers it when asked without arguments
+    CValue value;
+};
+
 // Text compiled by `execute` while it runs, with the numbers its `env` names were given.
 struct CCompiled {
     std::unique_ptr<CCode> code;
@@ -223,9 +230,9 @@ class CRunContext {
     void Run(const CTemplate& entry) {
         // The names the set's `env` expressions use are looked up once, here.
         if (const CTemplateSet* set = entry.Owner(); set != nullptr) {
-            numbers_.reserve(set->EnvNames().size());
+            names_.reserve(set->EnvNames().size());
             for (const std::string& name : set->EnvNames()) {
-                numbers_.push_back(env_ != nullptr ? env_->Resolve(name) : CEnvironment::kByName);
+                AddName(name);
             }
         }
         Invoke(entry, 0);
@@ -277,7 +284,7 @@ class CRunContext {
         if (t.kind == CTask::Kind::Executed) {
             work_.Pop();
             insideExecute_ = false;
-            numbers_.resize(compiled_.back().firstNumber);
+            names_.resize(compiled_.back().firstNumber);
             compiled_.pop_back();
             return;
         }
@@ -607,8 +614,14 @@ class CRunContext {
                     break;
                 }
                 case COpCode::TestVarString: {
-                    const CSite& literal = code.sites[op.b];
-                    if (!Compares(op.k, Var(op.a), CValue::View(code.Name(literal)))) {
+                    // Mostly a text tested for being empty: strings are equal when their bytes
+                    // are.
+                    const CValue& v = Var(op.a);
+                    const std::string_view literal = code.Name(code.sites[op.b]);
+                    const bool holds = v.IsString() && (op.k == kEqual || op.k == kNotEqual)
+                                           ? (v.StringValue() == literal) == (op.k == kEqual)
+                                           : Compares(op.k, v, CValue::View(literal));
+                    if (!holds) {
                         pc = op.c;
                     }
                     break;
@@ -687,7 +700,15 @@ class CRunContext {
     }
 
     int Number(const CSite& site) const {
-        return site.link < numbers_.size() ? numbers_[site.link] : CEnvironment::kByName;
+        return site.link < names_.size() ? names_[site.link].number : CEnvironment::kByName;
+    }
+
+    void AddName(std::string_view name) {
+        CResolvedName& n = names_.emplace_back();
+        if (env_ != nullptr) {
+            n.number = env_->Resolve(name);
+            n.constant = n.number != CEnvironment::kByName && env_->Constant(n.number, n.value);
+        }
     }
 
     void Run(const CCode& code, const CSite& site, std::span<const CValue> args) {
@@ -701,11 +722,16 @@ class CRunContext {
 
     [[gnu::always_inline]] CValue Value(const CCode& code, const CSite& site,
                                         std::span<const CValue> args) {
-        const int number = Number(site);
-        if (number == CEnvironment::kByName) {
-            return env_->Value(code.Name(site), *out_, args);
+        if (site.link < names_.size()) {
+            const CResolvedName& n = names_[site.link];
+            if (n.constant && args.empty()) {
+                return n.value;
+            }
+            if (n.number != CEnvironment::kByName) {
+                return env_->ValueResolved(n.number, code.Name(site), *out_, args);
+            }
         }
-        return env_->ValueResolved(number, code.Name(site), *out_, args);
+        return env_->Value(code.Name(site), *out_, args);
     }
 
     // The object the next link of an `env` chain asks: the last child, or the environment.
@@ -783,11 +809,11 @@ class CRunContext {
         EmitCode(*compiled);
         compiled->transient = true;
         // The names of the executed text are looked up as the set's were, for as long as it runs.
-        const std::size_t firstNumber = numbers_.size();
+        const std::size_t firstNumber = names_.size();
         if (const CTemplateSet* set = current_->Owner(); set != nullptr) {
             set->Link(*compiled, [this](std::string_view name) {
-                numbers_.push_back(env_ != nullptr ? env_->Resolve(name) : CEnvironment::kByName);
-                return static_cast<std::uint32_t>(numbers_.size() - 1);
+                AddName(name);
+                return static_cast<std::uint32_t>(names_.size() - 1);
             });
         }
         stack_.Resize(std::max(stack_.Size(), varBase_ + copy.vars.size()));
@@ -839,7 +865,7 @@ class CRunContext {
     std::vector<std::size_t> chainBases_;
     // What the environment resolved the names of one-link `env` expressions to, by the number
     // their sites were linked with: the set's names first, then those of executed text.
-    std::vector<int> numbers_;
+    std::vector<CResolvedName> names_;
     const CTemplate* current_ = nullptr;
     std::size_t frameBase_ = 0;
     std::size_t varBase_ = 0;

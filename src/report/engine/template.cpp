@@ -151,8 +151,4 @@ const CTemplate* CTemplateSet::Find(std::string_view name) const {
     return nullptr;
 }
 
-std::size_t CTemplateSet::Count() const {
-    return templates_.size();
-}
-
 }  // namespace zelvant::report

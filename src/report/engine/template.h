@@ -75,7 +75,7 @@ class CTemplateSet {
 
     // The first template of that name (byte for byte), or none.
     const CTemplate* Find(std::string_view name) const;
-    std::size_t Count() const;
+    std::size_t Count() const { return templates_.size(); }
     const CTemplate* At(std::size_t index) const { return templates_[index].get(); }
 
     // The names of the one-link `env` expressions of all templates, each once, in the order of

@@ -161,6 +161,32 @@ TEST(Flow, EnvironmentNamesAreLookedUpOncePerRun) {
     EXPECT_EQ(env.byNumber, 12);
 }
 
+// Declares "k" (number 1) constant for the run.
+class CConstantEnvironment : public CCountingEnvironment {
+  public:
+    bool Constant(int number, CValue& value) override {
+        ++asked;
+        if (number != 1) {
+            return false;
+        }
+        value = CValue::String("K");
+        return true;
+    }
+    int asked = 0;
+};
+
+TEST(Flow, ConstantNamesAreAskedOncePerRun) {
+    CConstantEnvironment env;
+    // Asked with arguments or as a statement, the name still goes to the environment.
+    EXPECT_EQ(RunCode("while i < 3, i++; env.k $ env.k(i); if env.k; 'y'; endif; endwhile; "
+                      "env.k",
+                      &env),
+              "K1k(0)yK1k(1)yK1k(2)y<1k>");
+    EXPECT_EQ(env.asked, 1);
+    EXPECT_EQ(env.byNumber, 4);
+    EXPECT_EQ(env.byName, 0);
+}
+
 TEST(Flow, TemplatesThatDidNotCompileRunAsNothing) {
     CTemplate never(nullptr);
     CTemplate failed(nullptr);
