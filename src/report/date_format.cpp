@@ -39,19 +39,32 @@ std::string CFixedDateFormatter::Time(const CivilDateTime& when) const {
     return buf.data();
 }
 
-std::string FormatReportDate(const IDateFormatter& formatter, DateTimeValue value, bool withTime) {
+bool ReportDateParts(const IDateFormatter& formatter, DateTimeValue value, bool withTime,
+                     std::string& date, std::string& time) {
     const auto civil = ToCivil(value);
     if (!civil) {
-        return {};
+        return false;
     }
-    std::string text = formatter.LongDate(*civil);
-    if (text.empty()) {
+    date = formatter.LongDate(*civil);
+    if (date.empty()) {
+        return false;
+    }
+    if (withTime) {
+        time = formatter.Time(*civil);
+    }
+    return true;
+}
+
+std::string FormatReportDate(const IDateFormatter& formatter, DateTimeValue value, bool withTime) {
+    std::string date;
+    std::string time;
+    if (!ReportDateParts(formatter, value, withTime, date, time)) {
         return {};
     }
     if (withTime) {
-        text += ", " + formatter.Time(*civil);
+        date += ", " + time;
     }
-    return text;
+    return date;
 }
 
 }  // namespace zelvant::report

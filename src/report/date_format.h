@@ -29,6 +29,10 @@ std::unique_ptr<IDateFormatter> MakeSystemDateFormatter();
 
 // Empty when the value cannot be shown as a date.
 std::string FormatReportDate(const IDateFormatter& formatter, DateTimeValue value, bool withTime);
+// The same in its parts, the long date and (with `withTime`) the time, for callers that join
+// them themselves; false when the value cannot be shown as a date.
+bool ReportDateParts(const IDateFormatter& formatter, DateTimeValue value, bool withTime,
+                     std::string& date, std::string& time);
 
 using Clock = std::function<DateTimeValue()>;
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "store/display.h"
 #include "store/text_codec.h"
@@ -48,12 +50,15 @@ struct NameEntry {
     RecordField field = RecordField::Reserved;
 };
 
-// A report asks for names hundreds of thousands of times; one hash lookup each.
-using NameTable = std::unordered_map<std::string_view, NameEntry>;
+// The names in a fixed order, so that a name's position is the number a run resolves it to.
+struct NameTable {
+    std::vector<NameEntry> entries;
+    std::unordered_map<std::string_view, int> positions;
+};
 
-const NameTable::value_type* FindName(std::string_view name) {
-    static const auto table = [] {
-        NameTable t{
+const NameTable& Names() {
+    static const NameTable table = [] {
+        std::vector<std::pair<std::string_view, NameEntry>> named = {
             {"nextfolder", {NameKind::NextFolder}},
             {"nextrecord", {NameKind::NextRecord}},
             {"html", {NameKind::Html}},
@@ -69,40 +74,51 @@ const NameTable::value_type* FindName(std::string_view name) {
         };
         for (const FieldInfo& info : AllFields()) {
             if (!info.reportVar.empty()) {
-                t.emplace(info.reportVar, NameEntry{NameKind::Field, info.field});
+                named.emplace_back(info.reportVar, NameEntry{NameKind::Field, info.field});
             }
         }
         for (const PrintFlagInfo& flag : PrintFlagFields()) {
-            t.emplace(flag.printName, NameEntry{NameKind::Print, flag.field});
-            t.emplace(flag.titleName, NameEntry{NameKind::Title, flag.field});
+            named.emplace_back(flag.printName, NameEntry{NameKind::Print, flag.field});
+            named.emplace_back(flag.titleName, NameEntry{NameKind::Title, flag.field});
+        }
+        NameTable t;
+        for (const auto& [name, entry] : named) {
+            t.positions.emplace(name, static_cast<int>(t.entries.size()));
+            t.entries.push_back(entry);
         }
         return t;
     }();
-    const auto it = table.find(name);
-    return it == table.end() ? nullptr : &*it;
+    return table;
 }
 
-// Templates ask for the same few names from the same places of their text over and over: a
-// small cache keyed by where the name lives skips the hash. The text is compared as well, since
-// text compiled by `execute` may later occupy the same memory.
-const NameEntry* FindNameCached(std::string_view name) {
-    struct Slot {
-        const char* at = nullptr;
-        std::string_view name;
-        const NameEntry* entry = nullptr;
-    };
-    thread_local std::array<Slot, 64> cache;
-    Slot& slot = cache[(reinterpret_cast<std::uintptr_t>(name.data()) >> 3) % cache.size()];
-    if (slot.at == name.data() && slot.name == name) {
-        return slot.entry;
+int FindName(std::string_view name) {
+    const NameTable& t = Names();
+    const auto it = t.positions.find(name);
+    return it == t.positions.end() ? CEnvironment::kByName : it->second;
+}
+
+// Asked for on every `env` expression: the table is found once.
+const std::vector<NameEntry>& kEntries = Names().entries;
+
+const NameEntry* EntryAt(int number) {
+    return number >= 0 && static_cast<std::size_t>(number) < kEntries.size()
+               ? &kEntries[static_cast<std::size_t>(number)]
+               : nullptr;
+}
+
+// The names asked for less often than once per record.
+CValue OtherValue(const ReportContext& c, const NameEntry* entry, std::string_view name,
+                  COutputStream& out, std::span<const CValue> args);
+
+// A date as one value: the long date, then ", " and the time.
+[[gnu::noinline]] CValue DateValue(const IDateFormatter& dates, DateTimeValue value,
+                                   bool withTime) {
+    std::string date;
+    std::string time;
+    if (!ReportDateParts(dates, value, withTime, date, time)) {
+        return CValue::View({});
     }
-    const auto* found = FindName(name);
-    if (found == nullptr) {
-        return nullptr;
-    }
-    // The table's own key is kept, so it stays valid whatever happens to `name`.
-    slot = {name.data(), found->first, &found->second};
-    return slot.entry;
+    return withTime ? CValue::Join({date, ", ", time}) : CValue::String(date);
 }
 
 // Bytes that HTML escaping looks at twice.
@@ -167,7 +183,7 @@ void CReportCursor::Reset(const CFolderSequence& folders, std::string templateNa
     folder_ = kTopLevel;
     recordIndex_ = -1;
     recordCount_ = 0;
-    hasRecord_ = false;
+    record_ = nullptr;
     folderTotal_ = folders.Count();
     // Each top-level folder with everything below it: the display order holds every folder once.
     recordTotal_ = 0;
@@ -181,7 +197,7 @@ void CReportCursor::Reset(const CFolderSequence& folders, std::string templateNa
 
 bool CReportCursor::NextFolder(const CFolderSequence& folders) {
     folder_ = kTopLevel;
-    hasRecord_ = false;
+    record_ = nullptr;
     recordCount_ = 0;
     recordIndex_ = -1;
     const auto end = static_cast<std::ptrdiff_t>(order_.size());
@@ -211,11 +227,11 @@ bool CReportCursor::NextRecord(const CFolderSequence& folders) {
     }
     ++recordIndex_;
     if (recordIndex_ < recordCount_) {
-        hasRecord_ = folder->RecordAt(recordIndex_) != nullptr;
-        return hasRecord_;
+        record_ = folder->RecordAt(recordIndex_);
+        return record_ != nullptr;
     }
     folder_ = kTopLevel;
-    hasRecord_ = false;
+    record_ = nullptr;
     return false;
 }
 
@@ -223,12 +239,32 @@ const CFolder* CReportCursor::CurrentFolder(const CFolderSequence& folders) cons
     return folder_ == kTopLevel ? nullptr : folders.FolderAt(folder_);
 }
 
-const CRecord* CReportCursor::CurrentRecord(const CFolderSequence& folders) const {
-    const CFolder* folder = CurrentFolder(folders);
-    return folder != nullptr && hasRecord_ ? folder->RecordAt(recordIndex_) : nullptr;
+const CRecord* CReportCursor::CurrentRecord(const CFolderSequence& /*folders*/) const {
+    return record_;
 }
 
 CReportEnvironment::CReportEnvironment(ReportContext context) : c_(std::move(context)) {}
+
+int CReportEnvironment::Resolve(std::string_view name) {
+    return FindName(name);
+}
+
+bool CReportEnvironment::Constant(int number, CValue& value) {
+    const NameEntry* entry = EntryAt(number);
+    if (entry == nullptr) {
+        return false;
+    }
+    switch (entry->kind) {
+        case NameKind::Print:
+            value = CValue::Long(c_.flags.Prints(entry->field) ? 1 : 0);
+            return true;
+        case NameKind::Title:
+            value = CValue::View(InfoOf(entry->field).label);
+            return true;
+        default:
+            return false;
+    }
+}
 
 void CReportEnvironment::Run(std::string_view name, COutputStream& out,
                              std::span<const CValue> args) {
@@ -236,25 +272,29 @@ void CReportEnvironment::Run(std::string_view name, COutputStream& out,
         WriteText(out, "output only");
         return;
     }
+    RunResolved(FindName(name), name, out, args);
+}
+
+// Any number, kByName for a name not known.
+void CReportEnvironment::RunResolved(int number, std::string_view name, COutputStream& out,
+                                     std::span<const CValue> args) {
+    const NameEntry* entry = EntryAt(number);
     // Escaped text goes straight to the page rather than through a value of its own.
-    if (!args.empty()) {
-        if (const NameEntry* entry = FindNameCached(name);
-            entry != nullptr && entry->kind == NameKind::Html) {
-            const CValue& arg = args[0];
-            const auto write = [&out](std::string_view part) { WriteText(out, part); };
-            if (arg.IsString()) {
-                EscapeHtml(arg.StringValue(), write);
-            } else {
-                EscapeHtml(arg.ToText(), write);
-            }
-            return;
+    if (entry != nullptr && entry->kind == NameKind::Html && !args.empty()) {
+        const CValue& arg = args[0];
+        const auto write = [&out](std::string_view part) { out.Put(part); };
+        if (arg.IsString()) {
+            EscapeHtml(arg.StringValue(), write);
+        } else {
+            EscapeHtml(arg.ToText(), write);
         }
+        return;
     }
-    const CValue v = Value(name, out, args);
+    const CValue v = ValueResolved(number, name, out, args);
     if (v.IsString()) {
-        WriteText(out, v.StringValue());
+        out.Put(v.StringValue());
     } else {
-        WriteText(out, v.ToText());
+        out.Put(v.ToText());
     }
 }
 
@@ -263,81 +303,110 @@ std::unique_ptr<CEnvironment> CReportEnvironment::Child(std::string_view, COutpu
     return nullptr;
 }
 
-std::string CReportEnvironment::Date(DateTimeValue value, bool withTime) const {
-    return FormatReportDate(c_.dates, value, withTime);
-}
-
+// Texts of the document are handed out without a copy: nothing in a run changes the document,
+// and it outlives the run.
 CValue CReportEnvironment::RecordValue(RecordField field) const {
     const CRecord* record = c_.cursor.CurrentRecord(c_.folders);
     if (record == nullptr) {
-        return CValue::String(kNoRecord);
+        return CValue::View(kNoRecord);
     }
     switch (field) {
         case RecordField::Created:
         case RecordField::Modified:
-            return CValue::String(Date(record->GetDate(field), true));
+            return DateValue(c_.dates, record->GetDate(field), true);
         case RecordField::ExpiresOn:
-            return CValue::String(record->GetInt(RecordField::HasExpiry) == 0
-                                      ? std::string()
-                                      : Date(record->GetDate(field), false));
-        default:
-            return CValue::String(DisplayText(record->GetText(field)));
+            return record->GetInt(RecordField::HasExpiry) == 0
+                       ? CValue::View({})
+                       : DateValue(c_.dates, record->GetDate(field), false);
+        default: {
+            const std::string& stored = record->GetText(field);
+            return IsValidUtf8(stored) ? CValue::View(stored) : CValue::String(DisplayText(stored));
+        }
     }
 }
 
 CValue CReportEnvironment::Value(std::string_view name, COutputStream& out,
                                  std::span<const CValue> args) {
-    const NameEntry* entry = FindNameCached(name);
+    return ValueResolved(FindName(name), name, out, args);
+}
+
+// Any number, kByName for a name not known. The names asked for once per record are answered
+// here; the others apart, so that these stay quick.
+CValue CReportEnvironment::ValueResolved(int number, std::string_view name, COutputStream& out,
+                                         std::span<const CValue> args) {
+    const NameEntry* entry = EntryAt(number);
+    if (entry != nullptr) {
+        switch (entry->kind) {
+            case NameKind::NextRecord:
+                return CValue::Long(c_.cursor.NextRecord(c_.folders) ? 1 : 0);
+            case NameKind::Field:
+                return RecordValue(entry->field);
+            case NameKind::Print:
+                return CValue::Long(c_.flags.Prints(entry->field) ? 1 : 0);
+            case NameKind::Title:
+                return CValue::View(InfoOf(entry->field).label);
+            default:
+                break;
+        }
+    }
+    return OtherValue(c_, entry, name, out, args);
+}
+
+namespace {
+
+[[gnu::noinline]] CValue OtherValue(const ReportContext& c, const NameEntry* entry,
+                                    std::string_view name, COutputStream& out,
+                                    std::span<const CValue> args) {
     if (entry == nullptr) {
         WriteText(out, " " + std::string(name) + ": command unknown ");
         return CValue::Long(0);
     }
     switch (entry->kind) {
         case NameKind::NextFolder:
-            return CValue::Long(c_.cursor.NextFolder(c_.folders) ? 1 : 0);
+            return CValue::Long(c.cursor.NextFolder(c.folders) ? 1 : 0);
         case NameKind::NextRecord:
-            return CValue::Long(c_.cursor.NextRecord(c_.folders) ? 1 : 0);
+            return CValue::Long(c.cursor.NextRecord(c.folders) ? 1 : 0);
         case NameKind::Field:
-            return RecordValue(entry->field);
         case NameKind::Print:
-            return CValue::Long(c_.flags.Prints(entry->field) ? 1 : 0);
         case NameKind::Title:
-            return CValue::String(InfoOf(entry->field).label);
+            break;  // answered by ValueResolved
         case NameKind::Html:
             if (args.empty()) {
-                return CValue::String(std::string());
+                return CValue::View({});
             }
             return CValue::String(
                 HtmlEscape(args[0].IsString() ? args[0].StringValue() : args[0].ToText()));
         case NameKind::FolderName:
         case NameKind::FolderPath: {
-            const CFolder* folder = c_.cursor.CurrentFolder(c_.folders);
+            const CFolder* folder = c.cursor.CurrentFolder(c.folders);
             if (folder == nullptr) {
-                return CValue::String(kNoRecord);
+                return CValue::View(kNoRecord);
             }
             return CValue::String(
                 entry->kind == NameKind::FolderName
                     ? DisplayText(folder->Name())
-                    : FolderDisplayPath(c_.folders, c_.cursor.CurrentFolderIndex()));
+                    : FolderDisplayPath(c.folders, c.cursor.CurrentFolderIndex()));
         }
         case NameKind::StrVal:
-            return CValue::String("a new string");
+            return CValue::View("a new string");
         case NameKind::DocTitle:
-            return CValue::String(c_.documentTitle);
+            return CValue::String(c.documentTitle);
         case NameKind::Template:
-            return CValue::String(c_.cursor.TemplateName());
+            return CValue::String(c.cursor.TemplateName());
         case NameKind::FolderTotal:
-            return CValue::Long(c_.cursor.FolderTotal());
+            return CValue::Long(c.cursor.FolderTotal());
         case NameKind::RecordTotal:
-            return CValue::Long(c_.cursor.RecordTotal());
+            return CValue::Long(c.cursor.RecordTotal());
         case NameKind::SysDate:
         case NameKind::SysDateTime: {
-            const DateTimeValue now = c_.now ? c_.now() : NowLocal();
-            return CValue::String(Date(now, entry->kind == NameKind::SysDateTime));
+            const DateTimeValue now = c.now ? c.now() : NowLocal();
+            return DateValue(c.dates, now, entry->kind == NameKind::SysDateTime);
         }
     }
     return CValue::Long(0);
 }
+
+}  // namespace
 
 std::string HtmlEscape(std::string_view text) {
     std::string out;

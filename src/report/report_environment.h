@@ -38,7 +38,8 @@ class CReportCursor {
     FolderIndex folder_ = kTopLevel;
     int recordIndex_ = -1;
     int recordCount_ = 0;
-    bool hasRecord_ = false;
+    // Asked for on every field of a record, so found once; nothing in a run changes the document.
+    const CRecord* record_ = nullptr;
     int folderTotal_ = 0;
     int recordTotal_ = 0;
     std::string templateName_;
@@ -62,9 +63,16 @@ class CReportEnvironment : public CEnvironment {
                                         std::span<const CValue> args) override;
     CValue Value(std::string_view name, COutputStream& out, std::span<const CValue> args) override;
 
+    int Resolve(std::string_view name) override;
+    // The print flags and field captions: fixed for a run.
+    bool Constant(int number, CValue& value) override;
+    void RunResolved(int number, std::string_view name, COutputStream& out,
+                     std::span<const CValue> args) override;
+    CValue ValueResolved(int number, std::string_view name, COutputStream& out,
+                         std::span<const CValue> args) override;
+
   private:
     CValue RecordValue(RecordField field) const;
-    std::string Date(DateTimeValue value, bool withTime) const;
 
     ReportContext c_;
 };

@@ -117,6 +117,16 @@ TEST_F(EnvTest, PrintFlagsAreOneOnlyWhenExactlyOne) {
     Report other(odd);
     EXPECT_EQ(other.env->Value("printpin", out, {}), CValue::Long(0));
     EXPECT_EQ(other.env->Value("printnotes", out, {}), CValue::Long(1));
+
+    // Flags and captions are answered once per run, with what they answer when asked.
+    for (const char* n : {"printpin", "printnotes", "titlenotes", "titlesitename"}) {
+        CValue once;
+        EXPECT_TRUE(other.env->Constant(other.env->Resolve(n), once)) << n;
+        EXPECT_EQ(once, other.env->Value(n, out, {})) << n;
+    }
+    CValue none;
+    EXPECT_FALSE(other.env->Constant(other.env->Resolve("sitename"), none));
+    EXPECT_FALSE(other.env->Constant(other.env->Resolve("nextrecord"), none));
 }
 
 TEST_F(EnvTest, UnknownNamesOutputAndChildren) {

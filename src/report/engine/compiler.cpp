@@ -7,8 +7,6 @@ namespace zelvant::report {
 
 namespace {
 
-constexpr int kMaxWhileNesting = 5;
-
 class CCompiler {
   public:
     CCompiler(const std::vector<CToken>& tokens, CCode& code, std::vector<std::string>& vars,

@@ -13,6 +13,8 @@ namespace zelvant::report {
 // Deeper expressions or blocks are refused at compile time, so that running them never needs
 // more native stack than this allows.
 inline constexpr int kMaxNesting = 100;
+// `while` statements nested within one another in one template, or in one executed text.
+inline constexpr int kMaxWhileNesting = 5;
 
 struct CCompileError {
     unsigned line = 0;  // 0: none

@@ -78,6 +78,10 @@ std::int32_t Remainder(std::int32_t a, std::int32_t b) {
 }  // namespace
 
 CValue Compare(int op, const CValue& left, const CValue& right) {
+    return CValue::Long(Compares(op, left, right) ? 1 : 0);
+}
+
+bool Compares(int op, const CValue& left, const CValue& right) {
     bool unordered = false;
     const int c = Order(left, right, unordered);
     bool result = false;
@@ -103,7 +107,7 @@ CValue Compare(int op, const CValue& left, const CValue& right) {
         default:
             break;
     }
-    return CValue::Long(result ? 1 : 0);
+    return result;
 }
 
 CValue Arithmetic(int op, const CValue& left, const CValue& right) {
@@ -139,7 +143,7 @@ CValue Arithmetic(int op, const CValue& left, const CValue& right) {
 }
 
 CValue Concatenate(const CValue& left, const CValue& right) {
-    return CValue::String(left.ToText() + right.ToText());
+    return CValue::Concatenate(left, right);
 }
 
 CValue UnaryPlus(const CValue& v) {

@@ -7,6 +7,8 @@ namespace zelvant::report {
 
 // Symbol codes of the comparison operators ("<=", ">=", "!=", "<", ">", "="): long 1 or long 0.
 CValue Compare(int op, const CValue& left, const CValue& right);
+// The same as a truth.
+bool Compares(int op, const CValue& left, const CValue& right);
 // "+", "-", "*", "/", "%" by their symbol codes.
 CValue Arithmetic(int op, const CValue& left, const CValue& right);
 CValue Concatenate(const CValue& left, const CValue& right);

@@ -1,8 +1,10 @@
 #include "report/engine/template.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "report/engine/compiler.h"
+#include "report/engine/emit.h"
 #include "report/engine/lexer.h"
 
 namespace zelvant::report {
@@ -30,7 +32,9 @@ CTemplate::CompileResult CTemplate::Compile(std::string_view text, std::size_t p
     if (!CompileTemplate(tokens, code_, vars_, name_, paramCount_, error)) {
         errorLine_ = error.line;
         error_ = error.message;
+        return result;
     }
+    EmitCode(code_);
     return result;
 }
 
@@ -65,6 +69,7 @@ bool CTemplateSet::Load(CSourceStream& source, COutputStream& diagnostics) {
 
 bool CTemplateSet::LoadText(std::string_view input, COutputStream& diagnostics) {
     templates_.clear();
+    envNames_.clear();
     input = input.substr(0, input.find('\0'));
     std::string text;
     text.reserve(input.size());
@@ -105,7 +110,36 @@ bool CTemplateSet::LoadText(std::string_view input, COutputStream& diagnostics) 
         WriteLine(diagnostics, "no templates added");
         return false;
     }
+    std::unordered_map<std::string_view, std::uint32_t> numbers;
+    const auto numberOf = [this, &numbers](std::string_view name) {
+        const auto [it, added] =
+            numbers.emplace(name, static_cast<std::uint32_t>(envNames_.size()));
+        if (added) {
+            envNames_.emplace_back(name);
+        }
+        return it->second;
+    };
+    for (const auto& t : templates_) {
+        Link(t->code_, numberOf);
+    }
     return ok;
+}
+
+void CTemplateSet::Link(CCode& code,
+                        const std::function<std::uint32_t(std::string_view)>& numberOf) const {
+    for (CSite& site : code.sites) {
+        if (site.kind == CSite::Kind::Env) {
+            site.link = numberOf(code.Name(site));
+        } else if (site.kind == CSite::Kind::Template) {
+            site.link = kNoTemplate;
+            for (std::size_t i = 0; i < templates_.size(); ++i) {
+                if (templates_[i]->Name() == code.Name(site)) {
+                    site.link = static_cast<std::uint32_t>(i);
+                    break;
+                }
+            }
+        }
+    }
 }
 
 const CTemplate* CTemplateSet::Find(std::string_view name) const {
@@ -115,10 +149,6 @@ const CTemplate* CTemplateSet::Find(std::string_view name) const {
         }
     }
     return nullptr;
-}
-
-std::size_t CTemplateSet::Count() const {
-    return templates_.size();
 }
 
 }  // namespace zelvant::report

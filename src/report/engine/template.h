@@ -3,6 +3,8 @@
 // compiled into syntax trees.
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +42,8 @@ class CTemplate {
     const std::string& ErrorMessage() const { return error_; }
 
   private:
+    friend class CTemplateSet;
+
     const CTemplateSet* owner_;
     std::string name_ = "unknown";
     std::vector<std::string> vars_;
@@ -71,10 +75,19 @@ class CTemplateSet {
 
     // The first template of that name (byte for byte), or none.
     const CTemplate* Find(std::string_view name) const;
-    std::size_t Count() const;
+    std::size_t Count() const { return templates_.size(); }
+    const CTemplate* At(std::size_t index) const { return templates_[index].get(); }
+
+    // The names of the one-link `env` expressions of all templates, each once, in the order of
+    // the numbers their sites were linked with.
+    const std::vector<std::string>& EnvNames() const { return envNames_; }
+    // Links `code` against this set: each `tmpl` call to its template's position, each one-link
+    // `env` expression to the number `numberOf` gives its name.
+    void Link(CCode& code, const std::function<std::uint32_t(std::string_view)>& numberOf) const;
 
   private:
     std::vector<std::unique_ptr<CTemplate>> templates_;
+    std::vector<std::string> envNames_;
 };
 
 }  // namespace zelvant::report
