@@ -38,6 +38,8 @@ class IByteSink {
 class CMemorySource : public IByteSource {
   public:
     explicit CMemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    // The source only borrows its bytes: a temporary would be gone before the first read.
+    explicit CMemorySource(std::vector<std::uint8_t>&&) = delete;
     std::uint64_t Size() const override { return bytes_.size(); }
     std::size_t Read(std::uint8_t* dst, std::size_t n) override;
 
