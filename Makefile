@@ -39,6 +39,7 @@ asan: deps
 bench: build
 	@build/default/bench/zelvant-bench
 	@build/default/bench/zelvant-ui-bench
+	@build/default/bench/zelvant-search-bench
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null

@@ -12,6 +12,7 @@
 
 #include "cli/address.h"
 #include "cli/arguments.h"
+#include "cli/cli_support.h"
 #include "cli/password_input.h"
 #include "cli/secret_file.h"
 #include "report/command_gate.h"
@@ -38,25 +39,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kProgram = "zelvant-cli";
 
-void PrintError(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fputc('\n', stderr);
-}
-
-void PrintOwnError(std::string_view text) {
-    PrintError(std::string(kProgram) + ": " + std::string(text));
-}
-
-void Print(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-// The store's messages are the product's own texts and go out unchanged.
-class StderrSink : public IMessageSink {
-  public:
-    void ShowMessage(const Message& message) override { PrintError(message.text); }
-};
-
 // Masked unless --reveal, as the record list masks them by default.
 bool MaskedByDefault(RecordField f) {
     switch (f) {
@@ -76,23 +58,6 @@ struct Document {
     LoadResult load;
     DocumentKey key;
 };
-
-// Refuses a missing file before anyone is asked for its password.
-bool CheckReadable(const std::string& path) {
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    int err = 0;
-    if (!fs::exists(status)) {
-        err = ENOENT;
-    } else if (fs::is_directory(status)) {
-        err = EISDIR;
-    }
-    if (err != 0) {
-        PrintError(FileErrorText("open", path, err));
-        return false;
-    }
-    return true;
-}
 
 bool LoadDocument(const std::string& path, PasswordReader& passwords, Document& doc) {
     if (!CheckReadable(path)) {
@@ -124,11 +89,6 @@ bool LoadDocument(const std::string& path, PasswordReader& passwords, Document& 
     return true;
 }
 
-bool Exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
-}
-
 PasswordReader Passwords(const ParsedArgs& args) {
     return PasswordReader(args.Has("--password-stdin"));
 }
@@ -140,31 +100,6 @@ DocSettings StoredDocSettings() {
     const settings::AppSettings stored = settings::LoadSettings(store);
     return {stored.rememberPass, stored.alwaysBackup, stored.legacyNewFiles};
 }
-
-struct CliDocument {
-    explicit CliDocument(const ParsedArgs& args)
-        : reader(args.Has("--password-stdin")),
-          prompt(reader),
-          doc(folders, prompt, sink, StoredDocSettings()) {}
-
-    // The lifecycle has told the user about refused entries and file errors; a prompt that
-    // could not read anything has not.
-    int Failed() const {
-        if (!prompt.Error().empty()) {
-            PrintError(prompt.Error());
-        }
-        return kExitFailed;
-    }
-
-    PasswordReader reader;
-    CliPasswordPrompt prompt;
-    StderrSink sink;
-    CFolderSequence folders;
-    CZelvantDoc doc;
-};
-
-// A usage error of one command: what is wrong, its usage line and where to find help.
-int CommandUsageError(std::string_view command, std::string_view text);
 
 // ---- create
 
@@ -313,6 +248,9 @@ int Export(const ParsedArgs& args) {
 // ---- import
 
 int Import(const ParsedArgs& args) {
+    if (args.Value("--from", "zelvant-json") != "zelvant-json") {
+        return ImportExport(args);
+    }
     const std::string& path = args.positional[0];
     const std::string& jsonPath = args.positional[1];
     CFolderSequence imported;
@@ -539,16 +477,18 @@ int Templates(const ParsedArgs& args) {
 
 // ---- the command table
 
-const OptionInfo kPasswordStdin = {"--password-stdin", "",
-                                   "Read the password from the first line of standard input"};
-
-struct Command {
-    CommandInfo info;
-    int (*run)(const ParsedArgs&);
-};
+// The editing and everyday commands, which live in files of their own, go before "report".
+std::vector<Command> WithCommandGroups(std::vector<Command> commands) {
+    auto at = std::find_if(commands.begin(), commands.end(),
+                           [](const Command& c) { return c.info.name == "report"; });
+    for (const auto& group : {EditingCommands(), EverydayCommands()}) {
+        at = commands.insert(at, group.begin(), group.end()) + static_cast<long>(group.size());
+    }
+    return commands;
+}
 
 const std::vector<Command>& Commands() {
-    static const std::vector<Command> commands = {
+    static const std::vector<Command> commands = WithCommandGroups({
         {{"create",
           "FILE",
           1,
@@ -622,16 +562,23 @@ const std::vector<Command>& Commands() {
           "zelvant-cli export vault.zvd --format csv --output vault.csv"},
          Export},
         {{"import",
-          "FILE JSON",
+          "FILE SOURCE",
           2,
           2,
-          "Replace a data file's contents with a JSON document",
-          "Writes the document in the JSON file into FILE, replacing everything FILE held:\n"
+          "Replace a file's contents with JSON, or add an export's records",
+          "Writes the zelvant-json document in SOURCE into FILE, replacing everything FILE held:\n"
           "its folders, records and column layout. When FILE exists its password is asked,\n"
-          "checked and kept; otherwise FILE is created under a new password. JSON may be \"-\"\n"
-          "for standard input (read after the password line with --password-stdin).",
-          {kPasswordStdin},
-          "zelvant-cli import vault.zvd backup.json"},
+          "checked and kept; otherwise FILE is created under a new password. SOURCE may be \"-\"\n"
+          "for standard input (read after the password line with --password-stdin).\n\n"
+          "With --from naming another program's export, its records are added to FILE\n"
+          "instead: into the folders the export names (made where missing), or into a new\n"
+          "folder named after the program and the date. Nothing is added from an export\n"
+          "that cannot be read as a whole; what is skipped is listed with the reason.\n"
+          "FORMAT is keepassxc-csv, bitwarden-json (unencrypted), bitwarden-csv, chrome-csv\n"
+          "or firefox-csv.",
+          {{"--from", "FORMAT", "What SOURCE is: zelvant-json (the default) or an export format"},
+           kPasswordStdin},
+          "zelvant-cli import vault.zvd passwords.csv --from chrome-csv"},
          Import},
         {{"passwd",
           "FILE",
@@ -691,7 +638,7 @@ const std::vector<Command>& Commands() {
           {{"--paths", "", "Follow each name with a tab and the file it names"}},
           "zelvant-cli templates --paths"},
          Templates},
-    };
+    });
     return commands;
 }
 
@@ -738,6 +685,8 @@ int UsageError(std::string_view text) {
     return kExitUsage;
 }
 
+}  // namespace
+
 int CommandUsageError(std::string_view command, std::string_view text) {
     const CommandInfo& info = FindCommand(command)->info;
     PrintOwnError(std::string(info.name) + ": " + std::string(text));
@@ -745,6 +694,12 @@ int CommandUsageError(std::string_view command, std::string_view text) {
     PrintError("Try 'zelvant-cli " + std::string(info.name) + " --help'.");
     return kExitUsage;
 }
+
+DocSettings CommandDocSettings() {
+    return StoredDocSettings();
+}
+
+namespace {
 
 int Finish(int status) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -84,7 +84,7 @@ struct AppSettings {
     int minPopTime = 0;                // minutes, 0 never
     int fileToolTip = 0;
     int clearSecretsAfter = 0;  // seconds a copied secret stays on the clipboard, 0 never cleared
-    int legacyNewFiles = 0;  // new data files in the legacy form older versions can open
+    int legacyNewFiles = 0;     // new data files in the legacy form older versions can open
 
     FieldFlags display;   // 1: masked in the record list
     FieldFlags printing;  // 1: printed

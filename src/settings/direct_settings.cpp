@@ -40,6 +40,12 @@ void CDirectSettings::SetRegVersion(int version) {
     store_.WriteInt(kSettingsSection, "RegVersion", version);
 }
 
+int CDirectSettings::ExpiryWarningDays() const {
+    constexpr int kDefault = 14;
+    const int days = store_.ReadInt(kDisplaySection, "ExpiryWarningDays", kDefault);
+    return days >= 0 && days <= 3650 ? days : kDefault;
+}
+
 std::string CDirectSettings::ReportCtrl() const {
     return store_.ReadString(kSettingsSection, "ReportCtrl", "");
 }

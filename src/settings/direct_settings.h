@@ -59,6 +59,11 @@ class CDirectSettings {
     std::string LastTemplate() const;
     void SetLastTemplate(const std::string& name);
 
+    // Days ahead within which an expiry date is announced when a file opens (section
+    // "Display"); 0 turns the announcement off. Default 14; a value outside 0 to 3650 reads as
+    // the default.
+    int ExpiryWarningDays() const;
+
   private:
     ISettingsStore& store_;
 };

@@ -11,7 +11,7 @@ constexpr double kMinOa = -657434.0;  // 0100-01-01
 constexpr double kMaxOa = 2958466.0;  // 10000-01-01, exclusive
 
 // Days from 1970-01-01 to a proleptic Gregorian date (H. Hinnant's civil algorithm).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+constexpr long long DaysFromCivil(long long y, unsigned m, unsigned d) {
     y -= m <= 2;
     const long long era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -32,7 +32,8 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
     y = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (m <= 2));
 }
 
-const long long kOaEpoch = DaysFromCivil(1899, 12, 30);
+// A constant, so that dates made while other files' statics are set up are right.
+constexpr long long kOaEpoch = DaysFromCivil(1899, 12, 30);
 
 int DaysInMonth(int y, int m) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -43,15 +44,33 @@ int DaysInMonth(int y, int m) {
 }  // namespace
 
 DateTimeValue NowLocal() {
-    const std::time_t t = std::time(nullptr);
+    return *FromUnixTimeLocal(static_cast<std::int64_t>(std::time(nullptr)));
+}
+
+std::optional<DateTimeValue> FromUnixTimeLocal(std::int64_t seconds) {
+    const auto t = static_cast<std::time_t>(seconds);
+    if (static_cast<std::int64_t>(t) != seconds) {
+        return std::nullopt;
+    }
     std::tm tm{};
 #if defined(_WIN32)
-    localtime_s(&tm, &t);
+    if (localtime_s(&tm, &t) != 0) {
+        return std::nullopt;
+    }
 #else
-    localtime_r(&t, &tm);
+    if (localtime_r(&t, &tm) == nullptr) {
+        return std::nullopt;
+    }
 #endif
-    return *FromCivil({tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                       tm.tm_sec > 59 ? 59 : tm.tm_sec});
+    return FromCivil({tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                      tm.tm_sec > 59 ? 59 : tm.tm_sec});
+}
+
+std::int64_t UnixTimeOfUtc(const CivilDateTime& utc) {
+    return DaysFromCivil(utc.year, static_cast<unsigned>(utc.month),
+                         static_cast<unsigned>(utc.day)) *
+               86400 +
+           utc.hour * 3600 + utc.minute * 60 + utc.second;
 }
 
 DateTimeValue DateOnly(DateTimeValue v) {

@@ -31,6 +31,12 @@ struct CivilDateTime {
 // The current local date and time, to the second.
 DateTimeValue NowLocal();
 
+// Seconds since 1970-01-01 00:00 UTC as local date and time; none outside the years OLE dates
+// hold or the platform's time range.
+std::optional<DateTimeValue> FromUnixTimeLocal(std::int64_t seconds);
+// The seconds since 1970-01-01 00:00 UTC of a date and time read as UTC (no range check).
+std::int64_t UnixTimeOfUtc(const CivilDateTime& utc);
+
 // The same calendar day at 00:00:00.
 DateTimeValue DateOnly(DateTimeValue v);
 

@@ -196,6 +196,31 @@ std::string PasswordBytes(std::string_view typedUtf8) {
     return std::string(typedUtf8);
 }
 
+std::string KeyedPasswordPart(std::string_view typedUtf8, std::size_t keyBytes) {
+    std::optional<std::string> narrow = Utf8ToCp1252(typedUtf8);
+    const bool windows1252 = narrow.has_value();
+    if (narrow) {
+        WipeString(*narrow);
+    }
+    std::string part;
+    std::size_t used = 0;
+    std::size_t i = 0;
+    while (i < typedUtf8.size()) {
+        std::size_t next = i;
+        if (!DecodeUtf8(typedUtf8, next)) {
+            break;
+        }
+        // A Windows-1252 character is one byte of the key; a UTF-8 one as many as it has.
+        used += windows1252 ? 1 : next - i;
+        if (used > keyBytes) {
+            break;
+        }
+        part.append(typedUtf8.substr(i, next - i));
+        i = next;
+    }
+    return part;
+}
+
 std::size_t CharacterCount(std::string_view stored) {
     std::size_t n = 0;
     for (CharReader r(stored); !r.AtEnd(); r.Next()) {
@@ -218,6 +243,15 @@ int CompareNoCase(std::string_view a, std::string_view b) {
         return 0;
     }
     return ra.AtEnd() ? -1 : 1;
+}
+
+std::string FoldCaseText(std::string_view stored) {
+    std::string out;
+    out.reserve(stored.size());
+    for (CharReader r(stored); !r.AtEnd();) {
+        AppendUtf8(out, FoldCase(r.Next()));
+    }
+    return out;
 }
 
 }  // namespace zelvant

@@ -28,10 +28,17 @@ std::string DisplayText(std::string_view stored);
 // character has a byte there, so passwords made on older installations keep working; else UTF-8.
 std::string PasswordBytes(std::string_view typedUtf8);
 
+// The start of a typed password (UTF-8) whose bytes, as PasswordBytes forms them, are the first
+// `keyBytes` of the key; the rest of the password makes no difference to the key.
+std::string KeyedPasswordPart(std::string_view typedUtf8, std::size_t keyBytes);
+
 // Number of characters a stored text shows as.
 std::size_t CharacterCount(std::string_view stored);
 
 // Case-insensitive order of stored texts, by their characters (not the locale's collation).
 int CompareNoCase(std::string_view a, std::string_view b);
+
+// The characters of a stored text with case folded as CompareNoCase folds it, as UTF-8.
+std::string FoldCaseText(std::string_view stored);
 
 }  // namespace zelvant

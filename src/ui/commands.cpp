@@ -60,6 +60,10 @@ std::vector<CommandInfo> BuildTable() {
          "Copy Password", "Ctrl+C", "copy"},
         {cmd::kCopyUserName, "Copy &User Name", "Copy the record's user name to the clipboard",
          "Copy User Name", "Ctrl+B", "copy"},
+        {cmd::kFind, "Find...", "Find records in every folder by a piece of their text", "Find",
+         "Ctrl+E", "find"},
+        {cmd::kImport, "&Import...", "Add the records of another program's export", "Import", "",
+         ""},
     };
     // The menu shows each entry's file name in place of this text.
     for (int id = cmd::kRecentFileFirst; id <= cmd::kRecentFileLast; ++id) {

@@ -51,6 +51,9 @@ inline constexpr int kPaste = 57637;
 // The current record's password and user name, from the record list (Ctrl+C, Ctrl+B there).
 inline constexpr int kCopyPassword = 32845;
 inline constexpr int kCopyUserName = 32846;
+// Records anywhere in the document by a piece of their text, and records of other programs.
+inline constexpr int kFind = 32860;
+inline constexpr int kImport = 32861;
 }  // namespace cmd
 
 struct CommandInfo {

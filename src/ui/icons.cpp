@@ -39,12 +39,15 @@ constexpr std::array kIcons{
     IconEntry{"copy", "edit-copy"},
     IconEntry{"cut", "edit-cut"},
     IconEntry{"paste", "edit-paste"},
+    IconEntry{"find", "edit-find"},
     // the password edits' show/hide toggle
     IconEntry{"reveal", nullptr},
     IconEntry{"conceal", nullptr},
     // the record dialog's location and e-mail buttons
     IconEntry{"web", "internet-web-browser"},
     IconEntry{"mail", "mail-message-new"},
+    // the record dialog's password generator
+    IconEntry{"generate", nullptr},
     // folder tree and popup tree
     IconEntry{"root", nullptr},
     IconEntry{"folder", nullptr},

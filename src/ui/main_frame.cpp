@@ -34,15 +34,19 @@
 #include "ui/busy_work.h"
 #include "ui/clipboard.h"
 #include "ui/commands.h"
+#include "ui/expiry_bar.h"
 #include "ui/icons.h"
+#include "ui/import_dlg.h"
 #include "ui/lock_coordinator.h"
 #include "ui/message_box.h"
 #include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
 #include "ui/password_popup.h"
 #include "ui/protection_bar.h"
+#include "ui/record_finder.h"
 #include "ui/record_props.h"
 #include "ui/report_dlg.h"
+#include "ui/results_list.h"
 
 namespace zelvant::ui {
 namespace {
@@ -81,18 +85,28 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     doc_ = std::make_unique<CZelvantDoc>(folders_, *prompt_, *messages_);
     SetSealing({});
 
-    // The bar that offers to seal a legacy file stands above the record list.
+    // Bars that tell about the open file sit above the record list.
     auto* centre = new QWidget(this);
     auto* centreLayout = new QVBoxLayout(centre);
     centreLayout->setContentsMargins(0, 0, 0, 0);
     centreLayout->setSpacing(0);
     protectionBar_ = new CProtectionBar(centre);
+    expiryBar_ = new CExpiryBar(centre);
     view_ = new CZelvantView(*this, report::MakeSystemDateFormatter(), centre);
     centreLayout->addWidget(protectionBar_);
+    centreLayout->addWidget(expiryBar_);
     centreLayout->addWidget(view_, 1);
     setCentralWidget(centre);
     connect(protectionBar_, &CProtectionBar::StrengthenRequested, this,
             &CMainFrame::StrengthenProtection);
+    finder_ = new CRecordFinder(
+        *view_, folders_, settings_,
+        {[this] { return tree_ != nullptr ? tree_->SelectedFolder() : kTopLevel; },
+         [this] { RecordsChanged(); }},
+        this);
+    connect(expiryBar_, &CExpiryBar::ShowRequested, this, [this] {
+        finder_->ShowExpiring(settings::CDirectSettings(store_).ExpiryWarningDays());
+    });
 
     CreateActions();
     CreateBars();
@@ -149,6 +163,7 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     connect(tree_, &CFolderTree::RecordsDropped, view_, &CZelvantView::ShowFolder);
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommands(); });
     connect(&view_->List(), &controls::CReportCtrl::BeginDrag, this, [this] { UpdateCommands(); });
+    connect(&view_->Results(), &CResultsList::SelectionChanged, this, [this] { UpdateCommands(); });
 
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
@@ -187,7 +202,8 @@ void CMainFrame::CreateActions() {
                        cmd::kStatusBar,     cmd::kFolderWindow,
                        cmd::kOptions,       cmd::kHelp,
                        cmd::kAbout,         cmd::kEscape,
-                       cmd::kMainWindow};
+                       cmd::kMainWindow,    cmd::kFind,
+                       cmd::kImport};
     for (int id : ids) {
         QAction* action = MakeAction(id, this);
         actions_[id] = action;
@@ -247,16 +263,19 @@ void CMainFrame::CreateActions() {
     connect(Action(cmd::kEscape), &QAction::triggered, this, &CMainFrame::OnEscape);
     connect(Action(cmd::kMainWindow), &QAction::triggered, this, &CMainFrame::MainWindowCommand);
 
-    // Bound to the record list alone: Ctrl+C anywhere else keeps copying the selection.
+    // Bound to the record lists alone: Ctrl+C anywhere else keeps copying the selection.
     for (const auto& [id, field] : {std::pair{cmd::kCopyPassword, RecordField::Password},
                                     std::pair{cmd::kCopyUserName, RecordField::UserName}}) {
         QAction* action = MakeAction(id, this);
         actions_[id] = action;
         action->setShortcutContext(Qt::WidgetShortcut);
         view_->List().addAction(action);
+        view_->Results().addAction(action);
         connect(action, &QAction::triggered, this,
                 [this, copied = field] { CopyRecordField(copied); });
     }
+    connect(Action(cmd::kFind), &QAction::triggered, this, [this] { finder_->Focus(); });
+    connect(Action(cmd::kImport), &QAction::triggered, this, &CMainFrame::ImportExport);
 }
 
 void CMainFrame::CreateBars() {
@@ -271,6 +290,8 @@ void CMainFrame::CreateBars() {
             toolbar_->addAction(Action(id));
         }
     }
+    toolbar_->addSeparator();
+    toolbar_->addWidget(finder_->Box());
     addToolBar(Qt::TopToolBarArea, toolbar_);
 
     protectionLabel_ = new CProtectionLabel(this);
@@ -300,7 +321,8 @@ void CMainFrame::CreateBars() {
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    for (int id : {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs, cmd::kStrengthen}) {
+    for (int id :
+         {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs, cmd::kStrengthen, cmd::kImport}) {
         file->addAction(Action(id));
     }
     file->addSeparator();
@@ -312,7 +334,7 @@ void CMainFrame::CreateMenus() {
 
     QMenu* records = menuBar()->addMenu(tr("&Records"));
     for (int id : {cmd::kNewFolder, cmd::kNewRecord, 0, cmd::kDelete, cmd::kProperties, 0,
-                   cmd::kCopyPassword, cmd::kCopyUserName}) {
+                   cmd::kCopyPassword, cmd::kCopyUserName, 0, cmd::kFind}) {
         if (id == 0) {
             records->addSeparator();
         } else {
@@ -410,6 +432,8 @@ bool CMainFrame::StrengthenProtection() {
 void CMainFrame::InitialUpdate() {
     // Another document: a record dialog waiting for the unlock has nothing to go back to.
     pendingEdit_.reset();
+    finder_->Dismiss();
+    expiryBar_->hide();
     tree_->Rebuild();
     const bool untitled = doc_->Title() == kUntitled && doc_->PathName().empty();
     view_->InitialUpdate(untitled ? settings::CDirectSettings(store_).ReportCtrl()
@@ -424,6 +448,8 @@ void CMainFrame::InitialUpdate() {
 void CMainFrame::FoldersChanged() {
     doc_->SetModifiedFlag(true);
     RefreshPopup(false);
+    // Results name records by their place, which the change may have moved.
+    finder_->Refresh();
     UpdateCommands();
 }
 
@@ -436,6 +462,7 @@ void CMainFrame::ShowMessage(const QString& text, QMessageBox::Icon icon) {
 }
 
 void CMainFrame::OnFolderSelected(FolderIndex folder) {
+    finder_->Dismiss();
     view_->ShowFolder(folder);
     UpdateCommands();
 }
@@ -456,7 +483,7 @@ void CMainFrame::UpdateCommands() {
     Action(cmd::kPrint)->setEnabled(doc_->CanPrint());
     Action(cmd::kNewFolder)->setEnabled(tree_->currentItem() != nullptr);
     Action(cmd::kNewRecord)->setEnabled(folderSelected);
-    const bool onRecords = RecordCommandsApply();
+    const bool onRecords = RecordCommandsApply() || finder_->OwnsRecordCommands();
     Action(cmd::kDelete)->setEnabled(onRecords || folderSelected);
     Action(cmd::kProperties)->setEnabled(onRecords || folderSelected);
     Action(cmd::kCopyPassword)->setEnabled(onRecords);
@@ -473,7 +500,9 @@ void CMainFrame::UpdateCommands() {
 }
 
 void CMainFrame::OnDelete() {
-    if (RecordCommandsApply()) {
+    if (finder_->OwnsRecordCommands()) {
+        finder_->DeleteSelected();
+    } else if (RecordCommandsApply()) {
         view_->DeleteRecords();
     } else if (tree_->SelectedFolder() >= 0) {
         tree_->DeleteFolder();
@@ -482,7 +511,9 @@ void CMainFrame::OnDelete() {
 }
 
 void CMainFrame::OnProperties() {
-    if (RecordCommandsApply()) {
+    if (finder_->OwnsRecordCommands()) {
+        finder_->EditCurrent(this);
+    } else if (RecordCommandsApply()) {
         EditRecord(view_->CurrentRecord());
     } else if (tree_->SelectedFolder() >= 0) {
         tree_->FolderProperties();
@@ -698,8 +729,12 @@ void CMainFrame::ResumePendingEdit() {
 }
 
 void CMainFrame::CopyRecordField(RecordField field) {
-    const CFolder* folder = folders_.FolderAt(view_->FolderOnShow());
-    const CRecord* record = folder != nullptr ? folder->RecordAt(view_->CurrentRecord()) : nullptr;
+    // From the search results when they have the keyboard, else from the folder's list.
+    const RecordRef ref = finder_->OwnsRecordCommands()
+                              ? view_->Results().CurrentRef()
+                              : RecordRef{view_->FolderOnShow(), view_->CurrentRecord()};
+    const CFolder* folder = folders_.FolderAt(ref.folder);
+    const CRecord* record = folder != nullptr ? folder->RecordAt(ref.record) : nullptr;
     if (record == nullptr) {
         return;
     }
@@ -888,7 +923,9 @@ void CMainFrame::SetRecordDragFormat(const QString& runName) {
 }
 
 void CMainFrame::OnEscape() {
-    if (settings_.minimizeEsc != 0) {
+    if (finder_->Active()) {
+        finder_->Leave();
+    } else if (settings_.minimizeEsc != 0) {
         setFocus();
         showMinimized();
     }
@@ -942,6 +979,9 @@ bool CMainFrame::OpenDocument(const QString& path) {
         RemoveRecentFile(path);
     }
     InitialUpdate();
+    if (opened) {
+        CheckExpiry();
+    }
     return opened;
 }
 
@@ -1112,6 +1152,28 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     doc_->OnCloseDocument();
     view_->ShowFolder(kTopLevel);
     event->accept();
+}
+
+void CMainFrame::ImportExport() {
+    const ImportOutcome outcome =
+        RunImportDialog(this, folders_, QString::fromStdString(settings_.currentDir));
+    if (!outcome.added) {
+        return;
+    }
+    finder_->Dismiss();
+    tree_->Rebuild();
+    FoldersChanged();
+    tree_->SelectFolder(outcome.firstFolder);
+}
+
+void CMainFrame::CheckExpiry() {
+    const int days = settings::CDirectSettings(store_).ExpiryWarningDays();
+    if (days <= 0) {
+        expiryBar_->hide();
+        return;
+    }
+    const ExpiryScan scan = ScanExpiry(folders_, NowLocal(), days);
+    expiryBar_->Report(scan.expired, scan.expiring, days);
 }
 
 }  // namespace zelvant::ui

@@ -38,6 +38,8 @@ class CQtMessageSink;
 class CPasswordPopup;
 class CProtectionBar;
 class CProtectionLabel;
+class CExpiryBar;
+class CRecordFinder;
 
 inline constexpr int kClockPaneWidth = 275;
 
@@ -89,6 +91,12 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     void OpenPrintDialog();
     // The options dialog; OK applies the new settings at once.
     void OpenOptionsDialog();
+    // File > Import...: another program's export added to the document, which is then modified.
+    void ImportExport();
+    // The expiry bar for the open document, as the ExpiryWarningDays setting asks.
+    void CheckExpiry();
+    CRecordFinder& Finder() { return *finder_; }
+    CExpiryBar& ExpiryBar() { return *expiryBar_; }
 
     // Idle protection, from start-up on; false when the source is missing.
     bool StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source);
@@ -207,6 +215,8 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost {
     CZelvantView* view_ = nullptr;
     CProtectionBar* protectionBar_ = nullptr;
     CProtectionLabel* protectionLabel_ = nullptr;
+    CRecordFinder* finder_ = nullptr;
+    CExpiryBar* expiryBar_ = nullptr;
     CFolderBar* folderBar_ = nullptr;
     CFolderTree* tree_ = nullptr;
     QDockWidget* chooserBar_ = nullptr;

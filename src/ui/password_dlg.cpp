@@ -11,8 +11,11 @@
 #include <QVBoxLayout>
 
 #include "settings/direct_settings.h"
+#include "store/file_cipher.h"
+#include "store/text_codec.h"
 #include "ui/icons.h"
 #include "ui/message_box.h"
+#include "ui/strength_meter.h"
 
 namespace zelvant::ui {
 namespace {
@@ -108,6 +111,7 @@ QLabel* CPasswordDlgBase::MakeProtectionLabel() {
 }
 
 void CPasswordDlgBase::SetProtection(FileForm form, bool newPassword) {
+    form_ = form;
     const int most = form == FileForm::Sealed ? kSealedPasswordMaxLength : kPasswordMaxLength;
     for (QLineEdit* edit : edits_) {
         edit->setMaxLength(most);
@@ -215,6 +219,22 @@ CNewPasswordDlg::CNewPasswordDlg(settings::ISettingsStore& store, QWidget* paren
     auto* form = new QFormLayout;
     form->addRow(Latin(kEnterPasswordLabel), passwordEdit_);
     form->addRow(Latin(kConfirmPasswordLabel), confirmationEdit_);
+    // A weak file password is asked about on OK; the meter shows it coming.
+    strength_ = new CStrengthMeter(this);
+    strength_->setObjectName(QStringLiteral("strength"));
+    form->insertRow(1, QString(), strength_);
+    // Only the characters that form the key make the file hard to open: all of them in a sealed
+    // file, the first 16 bytes in a legacy one.
+    connect(passwordEdit_, &QLineEdit::textChanged, strength_, [this](const QString& typed) {
+        QByteArray utf8 = typed.toUtf8();
+        const std::string_view whole(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        std::string keyed =
+            Form() == FileForm::Sealed ? std::string(whole) : KeyedPasswordPart(whole, kAesKeySize);
+        strength_->SetPassword(
+            QString::fromUtf8(keyed.data(), static_cast<qsizetype>(keyed.size())));
+        WipeString(keyed);
+        SecureWipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(MakeProtectionLabel());
@@ -235,6 +255,10 @@ void CNewPasswordDlg::accept() {
     }
     if (typed.text != confirmation.text) {
         Refuse(msg::kPasswordMismatch);
+        return;
+    }
+    if (!ConfirmWeakFilePassword(this, strength_->Current())) {
+        passwordEdit_->setFocus();
         return;
     }
     MoveSecret(typed, password_);

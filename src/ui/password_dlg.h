@@ -18,6 +18,8 @@ class QLineEdit;
 
 namespace zelvant::ui {
 
+class CStrengthMeter;
+
 // Characters each password edit accepts: a legacy file's (and the security password's), and a
 // sealed file's.
 inline constexpr int kPasswordMaxLength = 32;
@@ -39,6 +41,7 @@ class CPasswordDlgBase : public QDialog {
     // form allows. Without it the dialog shows no protection and takes kPasswordMaxLength.
     void SetProtection(FileForm form, bool newPassword);
     QLabel* ProtectionLabel() const { return protection_; }
+    FileForm Form() const { return form_; }
 
   protected:
     CPasswordDlgBase(settings::ISettingsStore& store, QWidget* parent);
@@ -62,6 +65,7 @@ class CPasswordDlgBase : public QDialog {
     settings::ISettingsStore& store_;
     std::vector<QLineEdit*> edits_;
     QLabel* protection_ = nullptr;
+    FileForm form_ = FileForm::Legacy;
 };
 
 // The password of an existing file; the caller sets the caption.
@@ -92,6 +96,7 @@ class CNewPasswordDlg final : public CPasswordDlgBase {
 
     QLineEdit* PasswordEdit() const { return passwordEdit_; }
     QLineEdit* ConfirmationEdit() const { return confirmationEdit_; }
+    CStrengthMeter* StrengthMeter() const { return strength_; }
     // Both entries accepted with OK (equal byte for byte), as UTF-8.
     void TakePasswords(SecretText& password, SecretText& confirmation);
 
@@ -101,6 +106,7 @@ class CNewPasswordDlg final : public CPasswordDlgBase {
   private:
     QLineEdit* passwordEdit_ = nullptr;
     QLineEdit* confirmationEdit_ = nullptr;
+    CStrengthMeter* strength_ = nullptr;
     SecretText password_;
     SecretText confirmation_;
 };

@@ -1,5 +1,6 @@
 #include "ui/record_list.h"
 
+#include "store/display.h"
 #include "store/text_codec.h"
 
 namespace zelvant::ui {
@@ -45,7 +46,27 @@ void CRecordListSource::Show(const CFolderSequence* folders, FolderIndex folder,
                              DateTimeValue now) {
     folders_ = folders;
     folder_ = folders != nullptr && folders->FolderAt(folder) != nullptr ? folder : kTopLevel;
+    showsRecords_ = false;
+    records_.clear();
     now_ = now;
+}
+
+void CRecordListSource::ShowRecords(const CFolderSequence* folders, std::vector<RecordRef> records,
+                                    DateTimeValue now) {
+    folders_ = folders;
+    folder_ = kTopLevel;
+    showsRecords_ = true;
+    records_ = std::move(records);
+    now_ = now;
+}
+
+RecordRef CRecordListSource::RefAt(int item) const {
+    if (showsRecords_) {
+        return item >= 0 && item < static_cast<int>(records_.size())
+                   ? records_[static_cast<std::size_t>(item)]
+                   : RecordRef{};
+    }
+    return RecordAt(item) != nullptr ? RecordRef{folder_, item} : RecordRef{};
 }
 
 void CRecordListSource::SetDisplay(const settings::FieldFlags& masks, bool bold) {
@@ -54,11 +75,19 @@ void CRecordListSource::SetDisplay(const settings::FieldFlags& masks, bool bold)
 }
 
 int CRecordListSource::Count() const {
+    if (showsRecords_) {
+        return static_cast<int>(records_.size());
+    }
     const CFolder* folder = folders_ != nullptr ? folders_->FolderAt(folder_) : nullptr;
     return folder != nullptr ? folder->RecordCount() : 0;
 }
 
 const CRecord* CRecordListSource::RecordAt(int item) const {
+    if (showsRecords_) {
+        const RecordRef ref = RefAt(item);
+        const CFolder* owner = folders_ != nullptr ? folders_->FolderAt(ref.folder) : nullptr;
+        return owner != nullptr ? owner->RecordAt(ref.record) : nullptr;
+    }
     const CFolder* folder = folders_ != nullptr ? folders_->FolderAt(folder_) : nullptr;
     return folder != nullptr ? folder->RecordAt(item) : nullptr;
 }
@@ -81,6 +110,9 @@ QString CRecordListSource::DateText(DateTimeValue value, bool withTime) const {
 
 QString CRecordListSource::CellText(int item, int subitem) const {
     const CRecord* record = RecordAt(item);
+    if (record != nullptr && subitem == kFolderColumn && showsRecords_) {
+        return QString::fromStdString(DisplayFolderPath(*folders_, RefAt(item).folder));
+    }
     if (record == nullptr || subitem < 0 || subitem >= kRecordColumnCount) {
         return {};
     }

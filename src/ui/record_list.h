@@ -6,10 +6,12 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "controls/report_ctrl.h"
 #include "report/date_format.h"
 #include "settings/app_settings.h"
+#include "store/document_search.h"
 #include "store/folder_sequence.h"
 
 namespace zelvant::ui {
@@ -27,6 +29,9 @@ enum RecordImage {
 inline constexpr int kExpiredColumn = 1;
 inline constexpr int kNotesColumn = 2;
 inline constexpr int kRecordColumnCount = 14;
+// Only lists of records from many folders (search results) have it.
+inline constexpr int kFolderColumn = 14;
+inline constexpr char kFolderColumnCaption[] = "Folder";
 
 struct RecordColumn {
     int subitem;
@@ -49,6 +54,13 @@ class CRecordListSource : public controls::IReportSource {
 
     // `now` decides which records count as expired until the next call.
     void Show(const CFolderSequence* folders, FolderIndex folder, DateTimeValue now);
+    // Records of any folders, in the order given, in place of one folder's; the column
+    // kFolderColumn shows each one's folder.
+    void ShowRecords(const CFolderSequence* folders, std::vector<RecordRef> records,
+                     DateTimeValue now);
+    bool ShowsRecords() const { return showsRecords_; }
+    // The record of an item; {kTopLevel, -1} for none.
+    RecordRef RefAt(int item) const;
     void SetDisplay(const settings::FieldFlags& masks, bool bold);
 
     int Count() const;
@@ -65,6 +77,8 @@ class CRecordListSource : public controls::IReportSource {
     const report::IDateFormatter& dates_;
     const CFolderSequence* folders_ = nullptr;
     FolderIndex folder_ = kTopLevel;
+    bool showsRecords_ = false;
+    std::vector<RecordRef> records_;
     DateTimeValue now_;
     settings::FieldFlags masks_;
     bool bold_ = false;

@@ -205,6 +205,7 @@ CDataMain::CDataMain(const report::IDateFormatter& dates, QWidget* parent)
     mail_ = MakeButton(this, "mail", kSendEmailTip, QStringLiteral("sendEmail"));
     connect(mail_, &QToolButton::clicked, this, &CDataMain::SendMail);
     grid->addWidget(mail_, Slot(RecordField::Email), 3);
+    AddPasswordTools(*grid);
 
     // Shown by default, as it always was; the toggle is for a user with someone looking on.
     CFieldEdit* password = Field(RecordField::Password);

@@ -18,6 +18,7 @@
 
 class QCheckBox;
 class QDateEdit;
+class QGridLayout;
 class QLabel;
 class QTabWidget;
 class QToolButton;
@@ -26,6 +27,7 @@ namespace zelvant::ui {
 
 class CFieldEdit;
 class CFieldTextEdit;
+class CStrengthMeter;
 
 inline constexpr char kRecordPropsCaption[] = "Record Properties";
 inline constexpr char kCopyFieldTip[] = "Copy field to clipboard";
@@ -101,9 +103,15 @@ class CDataMain : public QWidget {
     QDateEdit* ExpiryEdit() const { return expiresOn_; }
     QLabel* CreatedText() const { return created_; }
     QLabel* ModifiedText() const { return modified_; }
+    // Beside and below the password (record_password_tools.cpp).
+    QToolButton* GenerateButton() const { return generate_; }
+    CStrengthMeter* StrengthMeter() const { return strength_; }
 
   private:
     static constexpr int kFieldCount = 8;
+    void AddPasswordTools(QGridLayout& grid);
+    void UpdateStrength();
+    void OpenGenerator();
     static int Slot(RecordField field);
     void UpdateButtons();
     void GoToWebsite();
@@ -118,6 +126,8 @@ class CDataMain : public QWidget {
     QDateEdit* expiresOn_ = nullptr;
     QLabel* created_ = nullptr;
     QLabel* modified_ = nullptr;
+    QToolButton* generate_ = nullptr;
+    CStrengthMeter* strength_ = nullptr;
     // What each edit showed after loading: an edit still showing it keeps the loaded text,
     // whatever the edit made of it (cut at its length limit, line ends).
     std::array<QString, kFieldCount> shown_;

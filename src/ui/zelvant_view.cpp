@@ -11,6 +11,7 @@
 #include "ui/icons.h"
 #include "ui/query_dlg.h"
 #include "ui/record_drag.h"
+#include "ui/results_list.h"
 
 namespace zelvant::ui {
 
@@ -26,6 +27,16 @@ CZelvantView::CZelvantView(IViewHost& host, std::unique_ptr<report::IDateFormatt
     list_->SetSource(&source_);
     layout->addWidget(list_);
     setFocusProxy(list_);
+    results_ = new CResultsList(*dates_, this);
+    results_->hide();
+    layout->addWidget(results_);
+    connect(results_, &CResultsList::RecordActivated, this, &CZelvantView::ResultActivated);
+    connect(results_, &controls::CReportCtrl::RightButtonReleased, this,
+            [this](int row, QPoint globalPos) {
+                if (row >= 0) {
+                    emit RecordMenuRequested(globalPos);
+                }
+            });
 
     connect(list_, &controls::CReportCtrl::ItemDoubleClicked, this, [this](int row) {
         if (list_->ItemAt(row) >= 0 && CurrentRecord() >= 0) {
@@ -68,12 +79,13 @@ void CZelvantView::DefineColumns() {
     images[kImageExpired] = ZelvantIcon("expired");
     images[kImageNotesHeader] = ZelvantIcon("notes-header");
     images[kImageNotes] = ZelvantIcon("notes");
-    list_->SetImages(images);
-
-    list_->SetColor(0, QColor(192, 216, 192));
-    list_->SetColor(1, palette().color(QPalette::Disabled, QPalette::Text));
-    list_->SetColor(2, QColor(192, 192, 208));
-    list_->SetColor(3, QColor(0, 64, 128));
+    for (controls::CReportCtrl* list : {list_, static_cast<controls::CReportCtrl*>(results_)}) {
+        list->SetImages(images);
+        list->SetColor(0, QColor(192, 216, 192));
+        list->SetColor(1, palette().color(QPalette::Disabled, QPalette::Text));
+        list->SetColor(2, QColor(192, 192, 208));
+        list->SetColor(3, QColor(0, 64, 128));
+    }
 
     for (const RecordColumn& column : RecordColumns()) {
         ColumnDefinition definition;
@@ -118,15 +130,44 @@ void CZelvantView::InitialUpdate(const std::string& layout) {
 
 void CZelvantView::ApplyDisplaySettings() {
     const settings::AppSettings& s = host_.Settings();
-    list_->SetGridLines(s.gridHoriz != 0, s.gridVert != 0);
-    list_->SetAlternateColors(s.alternateColors != 0);
+    for (controls::CReportCtrl* list : {list_, static_cast<controls::CReportCtrl*>(results_)}) {
+        list->SetGridLines(s.gridHoriz != 0, s.gridVert != 0);
+        list->SetAlternateColors(s.alternateColors != 0);
+        list->viewport()->update();
+    }
     source_.SetDisplay(s.display, s.boldText != 0);
-    list_->viewport()->update();
+    results_->Source().SetDisplay(s.display, s.boldText != 0);
 }
 
 void CZelvantView::ShowFolder(FolderIndex folder) {
+    if (showingResults_) {
+        showingResults_ = false;
+        results_->ShowRecords(nullptr, {}, NowLocal());
+        results_->hide();
+        list_->show();
+        setFocusProxy(list_);
+        emit ResultsClosed();
+    }
     source_.Show(&host_.Folders(), folder, NowLocal());
     list_->SetItems(source_.Count());
+}
+
+void CZelvantView::ShowResults(std::vector<RecordRef> records) {
+    // The user's arrangement of the results holds while they stay on show.
+    if (!showingResults_) {
+        results_->ArrangeLike(*list_);
+    }
+    results_->ShowRecords(&host_.Folders(), std::move(records), NowLocal());
+    if (!showingResults_) {
+        showingResults_ = true;
+        const bool focused = list_->hasFocus();
+        list_->hide();
+        results_->show();
+        setFocusProxy(results_);
+        if (focused) {
+            results_->setFocus();
+        }
+    }
 }
 
 void CZelvantView::RefreshRecord(int record) {

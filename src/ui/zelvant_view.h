@@ -12,12 +12,15 @@
 #include "report/date_format.h"
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
+#include "store/document_search.h"
 #include "store/folder_sequence.h"
 #include "ui/record_list.h"
 
 class QMimeData;
 
 namespace zelvant::ui {
+
+class CResultsList;
 
 // What the view needs of the window that owns the document.
 class IViewHost {
@@ -48,6 +51,11 @@ class CZelvantView : public QWidget {
 
     // kTopLevel (or a folder that does not exist) empties the list.
     void ShowFolder(FolderIndex folder);
+    // Records of any folders (search results) in place of the folder's; ShowFolder brings the
+    // folder list back.
+    void ShowResults(std::vector<RecordRef> records);
+    bool ShowingResults() const { return showingResults_; }
+    CResultsList& Results() { return *results_; }
     FolderIndex FolderOnShow() const { return source_.Folder(); }
     void RefreshRecord(int record);
     // The first selected record in record order; -1 when none.
@@ -76,6 +84,10 @@ class CZelvantView : public QWidget {
     void RecordMenuRequested(QPoint globalPos);
     // A press selected records with the left (1) or right (2) button; drags start here.
     void RecordDragRequested(int button, int selectedCount);
+    // Enter or a double-click on a search result.
+    void ResultActivated(zelvant::RecordRef ref);
+    // The results gave way to a folder's records, whoever asked for the folder.
+    void ResultsClosed();
 
   private:
     void DefineColumns();
@@ -84,6 +96,8 @@ class CZelvantView : public QWidget {
     std::unique_ptr<report::IDateFormatter> dates_;
     CRecordListSource source_;
     controls::CReportCtrl* list_ = nullptr;
+    CResultsList* results_ = nullptr;
+    bool showingResults_ = false;
     bool columnsDefined_ = false;
     QString dragFormat_;
     RecordDragStarter dragStarter_;

@@ -55,12 +55,12 @@ xdotool key Return
 window=$(wait_for '^Zelvant - bank\.zvd$') || fail "no main window"
 grep -q 'Max core file size *0 *0' "/proc/$pid/limits" || fail "core files are not off"
 
-# The first folder's first record ("Northwind Savings Bank", the list's top row), opened with a
-# double click.
+# The first folder's first record ("Northwind Savings Bank", the list's top row, under the banner
+# telling of the demo's expired record), opened with a double click.
 xdotool windowfocus --sync "$window"
 xdotool key Down
 sleep 0.5
-xdotool mousemove --window "$window" 340 93 click --repeat 2 --delay 80 1
+xdotool mousemove --window "$window" 340 123 click --repeat 2 --delay 80 1
 props=$(wait_for '^Record Properties$') || fail "no Record Properties; on screen: $(shown)"
 xdotool windowfocus --sync "$props"
 xdotool key ctrl+a

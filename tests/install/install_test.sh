@@ -83,5 +83,9 @@ touch bank.zvd notes.txt
 [ "$(complete_words export bank.zvd --format c)" = csv ] || fail "completion of a format"
 [ "$(complete_words report --print Password,U)" = Password,UserName ] ||
     fail "completion of a print field: $(complete_words report --print Password,U)"
+[ "$(complete_words import bank.zvd --from chr)" = chrome-csv ] || fail "completion of --from"
+[ "$(complete_words import bank.zvd --from chrome-csv n)" = notes.txt ] ||
+    fail "completion of another program's export"
+[ -z "$(complete_words edit bank.zvd b)" ] || fail "completion offers files for a record"
 
 [ "$failures" = 0 ]

@@ -87,5 +87,22 @@ TEST(DateTimeTest, OleDatesConvertBothWays) {
     EXPECT_EQ(FormatIso({45000.0, 2}), "");
 }
 
+// What of a typed password reaches the 16 key bytes, as the strength meter must judge it.
+TEST(PasswordBytes, KeyedPartIsWhatTheKeyIsMadeOf) {
+    EXPECT_EQ(KeyedPasswordPart("correct-horse-battery", 16), "correct-horse-ba");
+    EXPECT_EQ(KeyedPasswordPart("short", 16), "short");
+    // Windows-1252 characters are one byte each, whatever their UTF-8 length.
+    const std::string euro = "\xE2\x82\xAC";
+    std::string sixteen;
+    for (int i = 0; i < 8; ++i) {
+        sixteen += euro + "\xC3\xA4";
+    }
+    EXPECT_EQ(KeyedPasswordPart(sixteen + "tail", 16), sixteen);
+    // Otherwise the UTF-8 bytes count, and no character is cut.
+    const std::string kana = "\xE3\x81\x82";  // three bytes, not in Windows-1252
+    EXPECT_EQ(KeyedPasswordPart(kana + kana + kana + kana + kana + kana, 16),
+              kana + kana + kana + kana + kana);
+}
+
 }  // namespace
 }  // namespace zelvant

@@ -34,6 +34,7 @@ class CommandsTest : public QObject {
             {cmd::kEscape, "", QKeyCombination(Qt::Key_Escape)},
             {cmd::kCopyPassword, "Copy Pass&word", Qt::CTRL | Qt::Key_C},
             {cmd::kCopyUserName, "Copy &User Name", Qt::CTRL | Qt::Key_B},
+            {cmd::kFind, "Find...", Qt::CTRL | Qt::Key_E},
         };
         QObject owner;
         for (const auto& [id, text, key] : rows) {
@@ -44,11 +45,20 @@ class CommandsTest : public QObject {
             QCOMPARE(action->shortcut(), QKeySequence(key));
         }
         std::set<int> ids;
+        std::set<QString> keys;
         std::size_t bound = 0;
         for (const CommandInfo& info : Commands()) {
             QVERIFY2(ids.insert(info.id).second, qPrintable(QString::number(info.id)));
             QVERIFY2(*info.icon == '\0' || !ZelvantIcon(info.icon).isNull(), info.icon);
-            bound += CommandShortcut(info).isEmpty() ? 0 : 1;
+            const QKeySequence key = CommandShortcut(info);
+            bound += key.isEmpty() ? 0 : 1;
+            // No key may run two commands, except the record list's own copy, which is bound to
+            // the list alone and so never meets the text fields' Copy.
+            if (info.id == cmd::kCopyPassword) {
+                QCOMPARE(key, CommandShortcut(*FindCommand(cmd::kCopy)));
+                continue;
+            }
+            QVERIFY2(key.isEmpty() || keys.insert(key.toString()).second, info.shortcut);
         }
         QCOMPARE(bound, std::size(rows));
         QVERIFY(FindCommand(0) == nullptr && MakeAction(0, &owner) == nullptr);

@@ -23,7 +23,9 @@
 #include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
 #include "ui/password_popup.h"
+#include "ui/record_finder.h"
 #include "ui/record_props.h"
+#include "ui/results_list.h"
 #include "ui/zelvant_app.h"
 
 using namespace zelvant;
@@ -498,6 +500,23 @@ class MainFrameTest : public QObject {
         now += 60000;
         frame.OnTimer();
         QCOMPARE(clipboard->text(), QStringLiteral("the user's own"));
+
+        // In search results the keys copy from the result, whichever folder is on show.
+        CFolder* other = frame.Folders().AppendFolder();
+        other->SetName("G");
+        CRecord* found = other->AppendRecord();
+        found->SetText(RecordField::SiteName, "Harbour");
+        found->SetText(RecordField::Password, "found pw");
+        frame.Tree().Rebuild();
+        frame.Tree().SelectFolder(0);
+        frame.Finder().Find(QStringLiteral("harbour"));
+        CResultsList& results = frame.View().Results();
+        QVERIFY(results.SelectRef(RecordRef{1, 0}));
+        results.setFocus();
+        QTRY_VERIFY(results.hasFocus());
+        QTest::keyClick(&results, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("found pw"));
+        frame.Finder().Leave();
 
         auto* edit = new QLineEdit(QStringLiteral("selected"), &frame);
         edit->show();

@@ -95,13 +95,14 @@ class PasswordDlgTest : public QObject {
             QCOMPARE(shown_, QStringList{message});
             QVERIFY(dialog.isVisible() && dialog.ConfirmationEdit()->text() == confirmation);
         }
-        dialog.PasswordEdit()->setText(QStringLiteral("same"));
-        dialog.ConfirmationEdit()->setText(QStringLiteral("same"));
+        // Strong enough to be taken without a question about it.
+        dialog.PasswordEdit()->setText(QStringLiteral("same Tide!Compass-77"));
+        dialog.ConfirmationEdit()->setText(QStringLiteral("same Tide!Compass-77"));
         Click(dialog);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         SecretText typed, confirmed;
         dialog.TakePasswords(typed, confirmed);
-        QVERIFY(Str(typed) == "same" && Str(confirmed) == "same");
+        QVERIFY(Str(typed) == "same Tide!Compass-77" && Str(confirmed) == "same Tide!Compass-77");
     }
 
     // Both dialogs open where OK was last pressed when that is on screen, else centred.
@@ -151,10 +152,10 @@ class PasswordDlgTest : public QObject {
         SetDialogHookForTests([](QDialog& dialog) {
             dialog.show();
             Click(dialog);  // empty
-            Type(dialog, "password", QStringLiteral("pw"));
+            Type(dialog, "password", QStringLiteral("pw Tide!Compass-77"));
             if (dialog.findChild<QLineEdit*>(QStringLiteral("confirmation")) != nullptr) {
                 Click(dialog);  // mismatch
-                Type(dialog, "confirmation", QStringLiteral("pw"));
+                Type(dialog, "confirmation", QStringLiteral("pw Tide!Compass-77"));
             }
             Click(dialog);
             return dialog.result();
