@@ -86,4 +86,13 @@ void CFolder::RemoveAllRecords() {
     }
 }
 
+void CFolder::RemoveAllRecordsBeforeTheirArenas() {
+    for (RecordPtr& record : records_) {
+        if (record.get_deleter().arena != nullptr) {
+            record->ForgetLentTexts();
+        }
+    }
+    RemoveAllRecords();
+}
+
 }  // namespace zelvant

@@ -41,6 +41,9 @@ class CFolder {
     bool RemoveRecord(int index);
     // From the last to the first.
     void RemoveAllRecords();
+    // The same when every arena the records were loaded into goes next and wipes itself: their
+    // loaded texts are not wiped one by one first.
+    void RemoveAllRecordsBeforeTheirArenas();
     void ReserveRecords(std::size_t n) { records_.reserve(n); }
 
   private:

@@ -152,10 +152,10 @@ int CFolderSequence::TotalRecordCount() const {
 
 void CFolderSequence::Clear() {
     while (!folders_.empty()) {
-        folders_.back()->RemoveAllRecords();
+        folders_.back()->RemoveAllRecordsBeforeTheirArenas();
         folders_.pop_back();
     }
-    arenas_.clear();  // only once nothing in them is left
+    arenas_.clear();  // only once nothing in them is left; each wipes all it handed out
     rememberedKey_.Clear();
 }
 

@@ -171,6 +171,14 @@ void CRecord::AttachText(RecordField f, std::span<char> bytes) {
     t = {bytes.empty() ? nullptr : bytes.data(), static_cast<std::uint32_t>(bytes.size()), false};
 }
 
+void CRecord::ForgetLentTexts() noexcept {
+    for (Text& t : texts_) {
+        if (!t.owned) {
+            t = Text{};
+        }
+    }
+}
+
 std::int32_t CRecord::GetInt(RecordField f) const {
     switch (f) {
         case RF::Reserved:

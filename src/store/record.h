@@ -68,6 +68,9 @@ class CRecord {
     // outlives it (the arena of the document being read). The record still wipes them when the
     // text is replaced or the record goes.
     void AttachText(RecordField f, std::span<char> bytes);
+    // Lets go of the texts lent to the record without wiping them: only for memory about to be
+    // wiped in whole.
+    void ForgetLentTexts() noexcept;
 
     std::int32_t GetInt(RecordField f) const;
     void SetInt(RecordField f, std::int32_t value);
