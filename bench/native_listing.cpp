@@ -89,7 +89,7 @@ void AppendEscaped(std::string& page, std::string_view text) {
 }
 
 // Stored texts are shown as they are unless they are not UTF-8.
-void AppendStored(std::string& page, const std::string& stored) {
+void AppendStored(std::string& page, std::string_view stored) {
     if (IsValidUtf8(stored)) {
         AppendEscaped(page, stored);
     } else {
@@ -114,7 +114,7 @@ void RowStart(std::string& page, RecordField field, std::string_view kind) {
 constexpr std::string_view kRowEnd = "</td></tr>\n";
 
 void TextRow(std::string& page, const CRecord& r, RecordField field, std::string_view kind) {
-    const std::string& stored = r.GetText(field);
+    const std::string_view stored = r.GetText(field);
     if (stored.empty()) {
         return;
     }

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         for (int r = 0; r < folder.RecordCount(); r += 10) {
             CRecord& record = *folder.RecordAt(r);
             record.SetText(RecordField::UserName,
-                           record.GetText(RecordField::UserName) +
+                           std::string(record.GetText(RecordField::UserName)) +
                                (++n % 2 == 0 ? "\xC3\xA9t\xC3\xA9" : "\xE9t\xE9"));
         }
     }

@@ -319,7 +319,7 @@ CValue CReportEnvironment::RecordValue(RecordField field) const {
                        ? CValue::View({})
                        : DateValue(c_.dates, record->GetDate(field), false);
         default: {
-            const std::string& stored = record->GetText(field);
+            const std::string_view stored = record->GetText(field);
             return IsValidUtf8(stored) ? CValue::View(stored) : CValue::String(DisplayText(stored));
         }
     }

@@ -1,11 +1,13 @@
 #include "store/data_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <random>
 
 #include "store/file_codec.h"
@@ -56,13 +58,26 @@ void Show(IMessageSink& messages, std::string text, MessageIcon icon) {
     messages.ShowMessage({std::move(text), icon, {}});
 }
 
-bool ReadRecord(IValueReader& in, CRecord& record) {
+// Room for the rest of the file at its densest: every stored byte a text byte, or every record
+// as small as a record can be stored. Only the pages used take memory.
+std::size_t ArenaSize(const IValueReader& in) {
+    const std::uint64_t minRecord = MinRecordBytes(in);
+    const std::uint64_t perStoredByte = std::max<std::uint64_t>(
+        1, (sizeof(CRecord) + alignof(CRecord) + minRecord - 1) / minRecord);
+    const std::uint64_t bytes = in.Remaining() * perStoredByte;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, SIZE_MAX / 4));
+}
+
+bool ReadRecord(IValueReader& in, CRecordArena& arena, CRecord& record) {
     for (RecordField f : FileFieldOrder()) {
         bool ok = false;
         switch (InfoOf(f).kind) {
-            case FieldKind::Text:
-                ok = CFileCodec::ReadString(in, record.TextRef(f));
+            case FieldKind::Text: {
+                std::span<char> text;
+                ok = CFileCodec::ReadString(in, arena, text);
+                record.AttachText(f, text);
                 break;
+            }
             case FieldKind::Integer: {
                 std::int32_t v = 0;
                 ok = CFileCodec::ReadInt(in, v);
@@ -116,6 +131,7 @@ ReadFailure ReadFolders(IValueReader& in, CFolderSequence& folders) {
     }
     const std::uint64_t minRecord = MinRecordBytes(in);
     const DateTimeValue placeholder;  // every field is read from the file anyway
+    CRecordArena& arena = folders.NewArena(ArenaSize(in));
     for (std::int32_t i = 0; i < count; ++i) {
         const FolderIndex index = folders.Count();
         CFolder* folder = folders.AppendFolder();
@@ -146,12 +162,16 @@ ReadFailure ReadFolders(IValueReader& in, CFolderSequence& folders) {
         }
         folder->ReserveRecords(records > 0 ? static_cast<std::size_t>(records) : 0);
         for (std::int32_t r = 0; r < records; ++r) {
-            CRecord* record = folder->AppendRecord(placeholder);
+            CRecord* record = folder->AppendRecord(placeholder, arena);
             if (record == nullptr) {
                 return ReadFailure::OutOfMemoryRecord;
             }
-            if (!ReadRecord(in, *record)) {
-                return ReadFailure::Corrupt;
+            try {
+                if (!ReadRecord(in, arena, *record)) {
+                    return ReadFailure::Corrupt;
+                }
+            } catch (const std::bad_alloc&) {
+                return ReadFailure::OutOfMemoryRecord;
             }
         }
     }

@@ -298,9 +298,13 @@ class Importer {
         for (const auto& info : AllFields()) {
             bool ok = true;
             switch (info.kind) {
-                case FieldKind::Text:
-                    ok = ReadText(v, info.jsonKey, path, cp1252, record->TextRef(info.field));
+                case FieldKind::Text: {
+                    std::string text;
+                    ok = ReadText(v, info.jsonKey, path, cp1252, text);
+                    record->SetText(info.field, text);
+                    WipeString(text);
                     break;
+                }
                 case FieldKind::Integer: {
                     std::int32_t n = record->GetInt(info.field);
                     ok = ReadInt(v, info.jsonKey, path, n);

@@ -11,8 +11,12 @@ namespace {
 template <class T>
 T ReadLittle(const std::uint8_t* p) {
     std::make_unsigned_t<T> v = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        v = static_cast<decltype(v)>(v | (static_cast<decltype(v)>(p[i]) << (8 * i)));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, p, sizeof v);  // one load; the loop below is not always seen as one
+    } else {
+        for (std::size_t i = 0; i < sizeof(T); ++i) {
+            v = static_cast<decltype(v)>(v | (static_cast<decltype(v)>(p[i]) << (8 * i)));
+        }
     }
     return static_cast<T>(v);
 }
@@ -25,8 +29,8 @@ void WriteLittle(std::uint8_t* p, T value) {
     }
 }
 
-// A small plaintext buffer zeroed inline on the way out. Numbers and dates are most of the
-// values of a file, and a call to SecureWipe for a few bytes costs more than reading one.
+// A copy of a value that supplies fewer bytes than it should, zeroed inline on the way out: a
+// call to SecureWipe for a few bytes costs more than reading one.
 template <std::size_t N>
 struct SmallPlain {
     std::uint8_t bytes[N] = {};
@@ -41,6 +45,26 @@ struct SmallPlain {
     }
 };
 
+// Reads the next value of N plaintext bytes and hands them to `parse` where the reader holds
+// them; only a value that supplies fewer is completed with zeros in a copy. Numbers and dates
+// are most of a file's values.
+template <std::size_t N, class Parse>
+bool ReadFixed(IValueReader& in, Parse parse) {
+    std::size_t length = 0;
+    const std::uint8_t* p = in.Next(N, length);
+    if (p == nullptr) {
+        return false;
+    }
+    if (length == N) {
+        parse(p);
+        return true;
+    }
+    SmallPlain<N> spare;
+    std::memcpy(spare.bytes, p, length);
+    parse(spare.bytes);
+    return true;
+}
+
 }  // namespace
 
 bool CFileCodec::ReadSignature(IValueReader& in, std::array<char, 8>& signature) {
@@ -53,47 +77,66 @@ bool CFileCodec::ReadSignature(IValueReader& in, std::array<char, 8>& signature)
 }
 
 bool CFileCodec::ReadInt(IValueReader& in, std::int32_t& value) {
-    SmallPlain<4> buf;
-    if (!in.Read(4, buf.bytes)) {
-        return false;
-    }
-    value = ReadLittle<std::int32_t>(buf.bytes);
-    return true;
+    return ReadFixed<4>(in, [&](const std::uint8_t* p) { value = ReadLittle<std::int32_t>(p); });
 }
 
 bool CFileCodec::ReadDate(IValueReader& in, DateTimeValue& value) {
-    SmallPlain<12> buf;
-    if (!in.Read(12, buf.bytes)) {
-        return false;
-    }
-    value.oa = std::bit_cast<double>(ReadLittle<std::uint64_t>(buf.bytes));
-    value.status = ReadLittle<std::int32_t>(buf.bytes + 8);
-    return true;
+    return ReadFixed<12>(in, [&](const std::uint8_t* p) {
+        value.oa = std::bit_cast<double>(ReadLittle<std::uint64_t>(p));
+        value.status = ReadLittle<std::int32_t>(p + 8);
+    });
 }
 
-bool CFileCodec::ReadString(IValueReader& in, std::string& value) {
+namespace {
+
+// The plaintext of a counted string: its length, then its bytes when there are any. Null with
+// `ok` set for an empty string.
+const std::uint8_t* NextString(IValueReader& in, std::size_t& n, std::size_t& supplied, bool& ok) {
     std::int32_t length = 0;
-    if (!ReadInt(in, length)) {
-        return false;
+    n = 0;
+    ok = CFileCodec::ReadInt(in, length);
+    if (!ok || length <= 0) {
+        ok = ok && (length == 0 || !in.Strict());
+        return nullptr;
     }
+    n = static_cast<std::size_t>(length);
+    const std::uint8_t* plain = in.StoredSize(n) > in.Remaining() ? nullptr : in.Next(n, supplied);
+    ok = plain != nullptr;
+    return plain;
+}
+
+}  // namespace
+
+bool CFileCodec::ReadString(IValueReader& in, std::string& value) {
     SecureWipe(value.data(), value.capacity());
     value.clear();
-    if (length <= 0) {
-        return length == 0 || !in.Strict();
-    }
-    const auto n = static_cast<std::size_t>(length);
-    if (in.StoredSize(n) > in.Remaining()) {
-        return false;
-    }
+    std::size_t n = 0;
     std::size_t supplied = 0;
-    const std::uint8_t* plain = in.Next(n, supplied);
-    if (plain == nullptr) {
-        return false;
+    bool ok = false;
+    const std::uint8_t* plain = NextString(in, n, supplied, ok);
+    if (plain != nullptr) {
+        // Bytes the value does not supply read as zero.
+        value.assign(reinterpret_cast<const char*>(plain), supplied);
+        value.resize(n);
     }
-    // Bytes the value does not supply read as zero.
-    value.assign(reinterpret_cast<const char*>(plain), supplied);
-    value.resize(n);
-    return true;
+    return ok;
+}
+
+bool CFileCodec::ReadString(IValueReader& in, CRecordArena& arena, std::span<char>& value) {
+    value = {};
+    std::size_t n = 0;
+    std::size_t supplied = 0;
+    bool ok = false;
+    const std::uint8_t* plain = NextString(in, n, supplied, ok);
+    if (plain != nullptr) {
+        char* text = arena.AllocateText(n);
+        std::memcpy(text, plain, supplied);
+        if (supplied < n) {
+            std::memset(text + supplied, 0, n - supplied);
+        }
+        value = {text, n};
+    }
+    return ok;
 }
 
 bool CFileCodec::WriteSignature(IValueWriter& out) {

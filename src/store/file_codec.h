@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "store/date_time.h"
+#include "store/record_arena.h"
 #include "store/value_stream.h"
 
 namespace zelvant {
@@ -23,6 +25,8 @@ class CFileCodec {
     // A length of zero or less is the empty string (a negative one fails where the reader is
     // strict). A length the rest of the file cannot hold fails before anything is allocated.
     static bool ReadString(IValueReader& in, std::string& value);
+    // The same into memory of `arena`; an empty string takes none.
+    static bool ReadString(IValueReader& in, CRecordArena& arena, std::span<char>& value);
 
     static bool WriteSignature(IValueWriter& out);
     static bool WriteInt(IValueWriter& out, std::int32_t value);

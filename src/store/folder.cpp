@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "store/record_arena.h"
 #include "store/secure.h"
 
 namespace zelvant {
@@ -25,12 +26,32 @@ const CRecord* CFolder::RecordAt(int index) const {
     return const_cast<CFolder*>(this)->RecordAt(index);
 }
 
+void CFolder::RecordDeleter::operator()(CRecord* record) const noexcept {
+    if (arena == nullptr) {
+        delete record;
+        return;
+    }
+    record->~CRecord();
+    CRecordArena::MarkDead(record, sizeof(CRecord));
+}
+
 CRecord* CFolder::InsertAt(std::size_t pos, DateTimeValue now) {
     try {
-        auto record = std::make_unique<CRecord>(now);
+        RecordPtr record(new CRecord(now));
         CRecord* raw = record.get();
         records_.insert(records_.begin() + static_cast<std::ptrdiff_t>(pos), std::move(record));
         return raw;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+CRecord* CFolder::AppendRecord(DateTimeValue now, CRecordArena& arena) {
+    try {
+        void* place = arena.Allocate(sizeof(CRecord), alignof(CRecord));
+        RecordPtr record(new (place) CRecord(now), RecordDeleter{&arena});
+        records_.push_back(std::move(record));
+        return records_.back().get();
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -63,6 +84,15 @@ void CFolder::RemoveAllRecords() {
     while (!records_.empty()) {
         records_.pop_back();
     }
+}
+
+void CFolder::RemoveAllRecordsBeforeTheirArenas() {
+    for (RecordPtr& record : records_) {
+        if (record.get_deleter().arena != nullptr) {
+            record->ForgetLentTexts();
+        }
+    }
+    RemoveAllRecords();
 }
 
 }  // namespace zelvant

@@ -152,9 +152,10 @@ int CFolderSequence::TotalRecordCount() const {
 
 void CFolderSequence::Clear() {
     while (!folders_.empty()) {
-        folders_.back()->RemoveAllRecords();
+        folders_.back()->RemoveAllRecordsBeforeTheirArenas();
         folders_.pop_back();
     }
+    arenas_.clear();  // only once nothing in them is left; each wipes all it handed out
     rememberedKey_.Clear();
 }
 
@@ -164,6 +165,13 @@ void CFolderSequence::TakeFolders(CFolderSequence& other) {
     rememberedKey_ = key;
     folders_ = std::move(other.folders_);
     other.folders_.clear();
+    arenas_ = std::move(other.arenas_);
+    other.arenas_.clear();
+}
+
+CRecordArena& CFolderSequence::NewArena(std::size_t firstBlock) {
+    arenas_.push_back(std::make_unique<CRecordArena>(firstBlock));
+    return *arenas_.back();
 }
 
 namespace {

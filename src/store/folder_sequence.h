@@ -10,6 +10,7 @@
 
 #include "store/file_protection.h"
 #include "store/folder.h"
+#include "store/record_arena.h"
 
 namespace zelvant {
 
@@ -63,12 +64,17 @@ class CFolderSequence {
     // remembered key stays: the document is the same, only its contents change.
     void TakeFolders(CFolderSequence& other);
 
+    // Memory for the records and texts of a file being read into this sequence. It lives as long
+    // as the folders do: Clear frees it after them and TakeFolders moves it with them.
+    CRecordArena& NewArena(std::size_t firstBlock);
+
     // The key of the open file, kept so later saves need not ask for the password.
     DocumentKey& RememberedKey() { return rememberedKey_; }
     const DocumentKey& RememberedKey() const { return rememberedKey_; }
 
   private:
     std::vector<std::unique_ptr<CFolder>> folders_;
+    std::vector<std::unique_ptr<CRecordArena>> arenas_;
     DocumentKey rememberedKey_;
 };
 

@@ -1,8 +1,11 @@
 #include "store/record.h"
 
 #include <cassert>
+#include <cstring>
+#include <limits>
 #include <stdexcept>
 
+#include "store/record_arena.h"
 #include "store/secure.h"
 
 namespace zelvant {
@@ -64,9 +67,64 @@ CRecord::CRecord(DateTimeValue now) : created_(now), modified_(now), expiresOn_(
 
 CRecord::CRecord() : CRecord(NowLocal()) {}
 
+CRecord::CRecord(const CRecord& other)
+    : reserved_(other.reserved_),
+      hasExpiry_(other.hasExpiry_),
+      created_(other.created_),
+      modified_(other.modified_),
+      expiresOn_(other.expiresOn_) {
+    CopyTexts(other);
+}
+
+CRecord& CRecord::operator=(const CRecord& other) {
+    if (this != &other) {
+        CopyTexts(other);
+        reserved_ = other.reserved_;
+        hasExpiry_ = other.hasExpiry_;
+        created_ = other.created_;
+        modified_ = other.modified_;
+        expiresOn_ = other.expiresOn_;
+    }
+    return *this;
+}
+
 CRecord::~CRecord() {
     for (auto& t : texts_) {
-        WipeString(t);
+        Release(t);
+    }
+}
+
+void CRecord::Release(Text& t) noexcept {
+    if (t.data == nullptr) {
+        return;
+    }
+    SecureWipe(t.data, t.size);
+    if (t.owned) {
+        delete[] t.data;
+    } else {
+        CRecordArena::MarkDead(t.data, t.size);
+    }
+    t = Text{};
+}
+
+void CRecord::Assign(Text& t, std::string_view value) {
+    if (value.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw std::length_error("text too long");
+    }
+    // Copied before the old bytes go: the value may be this very text.
+    char* copy = nullptr;
+    if (!value.empty()) {
+        copy = new char[value.size()];
+        std::memcpy(copy, value.data(), value.size());
+    }
+    Release(t);
+    t = {copy, static_cast<std::uint32_t>(value.size()), copy != nullptr};
+}
+
+void CRecord::CopyTexts(const CRecord& other) {
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        const Text& from = other.texts_[i];
+        Assign(texts_[i], {from.data, from.size});
     }
 }
 
@@ -95,19 +153,30 @@ int CRecord::TextSlot(RecordField f) {
     }
 }
 
-const std::string& CRecord::GetText(RecordField f) const {
-    return texts_[static_cast<std::size_t>(TextSlot(f))];
-}
-
-std::string& CRecord::TextRef(RecordField f) {
-    return texts_[static_cast<std::size_t>(TextSlot(f))];
+std::string_view CRecord::GetText(RecordField f) const {
+    const Text& t = texts_[static_cast<std::size_t>(TextSlot(f))];
+    return {t.data, t.size};
 }
 
 void CRecord::SetText(RecordField f, std::string_view value) {
-    std::string& t = TextRef(f);
-    // Zero the old bytes in place so a reallocation frees nothing readable.
-    SecureWipe(t.data(), t.capacity());
-    t.assign(value);
+    Assign(SlotOf(f), value);
+}
+
+void CRecord::AttachText(RecordField f, std::span<char> bytes) {
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw std::length_error("text too long");
+    }
+    Text& t = SlotOf(f);
+    Release(t);
+    t = {bytes.empty() ? nullptr : bytes.data(), static_cast<std::uint32_t>(bytes.size()), false};
+}
+
+void CRecord::ForgetLentTexts() noexcept {
+    for (Text& t : texts_) {
+        if (!t.owned) {
+            t = Text{};
+        }
+    }
 }
 
 std::int32_t CRecord::GetInt(RecordField f) const {
@@ -164,9 +233,16 @@ void CRecord::SetDate(RecordField f, DateTimeValue value) {
 }
 
 bool CRecord::SameContent(const CRecord& other) const {
-    return texts_ == other.texts_ && reserved_ == other.reserved_ &&
-           hasExpiry_ == other.hasExpiry_ && created_ == other.created_ &&
-           modified_ == other.modified_ && expiresOn_ == other.expiresOn_;
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        const Text& a = texts_[i];
+        const Text& b = other.texts_[i];
+        if (std::string_view(a.data, a.size) != std::string_view(b.data, b.size)) {
+            return false;
+        }
+    }
+    return reserved_ == other.reserved_ && hasExpiry_ == other.hasExpiry_ &&
+           created_ == other.created_ && modified_ == other.modified_ &&
+           expiresOn_ == other.expiresOn_;
 }
 
 }  // namespace zelvant

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -54,15 +55,22 @@ class CRecord {
     explicit CRecord(DateTimeValue now);
     // A new record made at the current local time.
     CRecord();
-    CRecord(const CRecord&) = default;
-    CRecord& operator=(const CRecord&) = default;
+    // A copy owns its texts, wherever the original's live.
+    CRecord(const CRecord& other);
+    CRecord& operator=(const CRecord& other);
     virtual ~CRecord();
 
-    const std::string& GetText(RecordField f) const;
+    // Valid until the text is replaced or the record goes.
+    std::string_view GetText(RecordField f) const;
     // Replaces a text; the old bytes are wiped first.
     void SetText(RecordField f, std::string_view value);
-    // Direct access for bulk loading; the caller keeps the bytes as stored.
-    std::string& TextRef(RecordField f);
+    // For loading: the text becomes `bytes` in place, memory the record does not own and that
+    // outlives it (the arena of the document being read). The record still wipes them when the
+    // text is replaced or the record goes.
+    void AttachText(RecordField f, std::span<char> bytes);
+    // Lets go of the texts lent to the record without wiping them: only for memory about to be
+    // wiped in whole.
+    void ForgetLentTexts() noexcept;
 
     std::int32_t GetInt(RecordField f) const;
     void SetInt(RecordField f, std::int32_t value);
@@ -73,9 +81,20 @@ class CRecord {
     bool SameContent(const CRecord& other) const;
 
   private:
-    static int TextSlot(RecordField f);
+    // Texts are counted bytes, either owned (edited, new, copied) or lent by an arena (loaded).
+    struct Text {
+        char* data = nullptr;
+        std::uint32_t size = 0;
+        bool owned = false;
+    };
 
-    std::array<std::string, 9> texts_;
+    static int TextSlot(RecordField f);
+    Text& SlotOf(RecordField f) { return texts_[static_cast<std::size_t>(TextSlot(f))]; }
+    static void Release(Text& t) noexcept;
+    static void Assign(Text& t, std::string_view value);
+    void CopyTexts(const CRecord& other);
+
+    std::array<Text, 9> texts_{};
     std::int32_t reserved_ = 0;
     std::int32_t hasExpiry_ = 0;
     DateTimeValue created_;

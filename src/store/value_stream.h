@@ -14,6 +14,7 @@
 
 #include "store/file_cipher.h"
 #include "store/file_protection.h"
+#include "store/payload_buffer.h"
 #include "store/secure.h"
 
 namespace zelvant {
@@ -37,6 +38,8 @@ class IByteSink {
 class CMemorySource : public IByteSource {
   public:
     explicit CMemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    // The source only borrows its bytes: a temporary would be gone before the first read.
+    explicit CMemorySource(std::vector<std::uint8_t>&&) = delete;
     std::uint64_t Size() const override { return bytes_.size(); }
     std::size_t Read(std::uint8_t* dst, std::size_t n) override;
 
@@ -171,32 +174,6 @@ class CValueWriter final : public IValueWriter {
     std::vector<LongValue> longValues_;  // values of more than one block in pending_
     SecureBuffer gather_;
     bool failed_ = false;
-};
-
-// Memory for a whole payload: on Linux, large buffers come from huge pages, so that touching
-// them the first time costs a handful of page faults rather than thousands.
-class CPayloadBuffer {
-  public:
-    CPayloadBuffer() = default;
-    explicit CPayloadBuffer(std::size_t size);
-    CPayloadBuffer(const CPayloadBuffer&) = delete;
-    CPayloadBuffer& operator=(const CPayloadBuffer&) = delete;
-    CPayloadBuffer(CPayloadBuffer&& other) noexcept { Swap(other); }
-    CPayloadBuffer& operator=(CPayloadBuffer&& other) noexcept {
-        Swap(other);
-        return *this;
-    }
-    // Does not wipe: callers wipe what held plaintext.
-    ~CPayloadBuffer();
-
-    std::uint8_t* Data() const { return data_; }
-    std::size_t Size() const { return size_; }
-    void Swap(CPayloadBuffer& other) noexcept;
-
-  private:
-    std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::size_t mapped_ = 0;  // bytes mapped, or 0 for memory from new[]
 };
 
 // The sealed form's payload: every value is its plaintext bytes, nothing more.

@@ -32,7 +32,7 @@ const std::array<int, kRecordColumnCount>& DefaultColumnOrder() {
     return order;
 }
 
-QString MaskText(const std::string& stored, bool masked) {
+QString MaskText(std::string_view stored, bool masked) {
     if (stored.empty()) {
         return {};
     }

@@ -46,7 +46,7 @@ const std::array<RecordColumn, kRecordColumnCount>& RecordColumns();
 const std::array<int, kRecordColumnCount>& DefaultColumnOrder();
 
 // One "*" per character when masked; an empty text stays empty.
-QString MaskText(const std::string& stored, bool masked);
+QString MaskText(std::string_view stored, bool masked);
 
 class CRecordListSource : public controls::IReportSource {
   public:

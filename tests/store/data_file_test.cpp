@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "doc_test_support.h"
@@ -77,6 +78,10 @@ struct Loaded {
     CMessageLog log;
     CFolderSequence folders;
 };
+
+// A source made from a temporary would read freed memory: it must not compile.
+static_assert(!std::is_constructible_v<CMemorySource, Bytes&&>);
+static_assert(std::is_constructible_v<CMemorySource, const Bytes&>);
 
 std::unique_ptr<Loaded> Load(const Bytes& bytes, std::string_view password) {
     auto out = std::make_unique<Loaded>();

@@ -49,7 +49,9 @@ QString Shape(const CFolderSequence& folders, FolderIndex index) {
     const CFolder* folder = folders.FolderAt(index);
     QString out = Name(folders, index) + "[";
     for (int r = 0; r < folder->RecordCount(); ++r) {
-        out += QString::fromStdString(folder->RecordAt(r)->GetText(RecordField::SiteName)) + ",";
+        out += QString::fromStdString(
+                   std::string(folder->RecordAt(r)->GetText(RecordField::SiteName))) +
+               ",";
     }
     out += "]{";
     for (FolderIndex j = index + 1; j < folders.Count(); ++j) {

@@ -44,7 +44,8 @@ QString Sites(const CFolderSequence& folders, FolderIndex index) {
     QStringList sites;
     const CFolder* folder = folders.FolderAt(index);
     for (int r = 0; r < folder->RecordCount(); ++r) {
-        sites << QString::fromStdString(folder->RecordAt(r)->GetText(RecordField::SiteName));
+        sites << QString::fromStdString(
+            std::string(folder->RecordAt(r)->GetText(RecordField::SiteName)));
     }
     return sites.join(' ');
 }

@@ -207,7 +207,7 @@ class RecordPropsTest : public QObject {
         QCOMPARE(CRecordProps::NewRecord(nullptr, folders_, 0, current), position);
         QStringList shown;
         for (int i = 0; i < folders_.FolderAt(0)->RecordCount(); ++i) {
-            shown << QString::fromStdString(Record(i).GetText(RecordField::SiteName));
+            shown << QString::fromStdString(std::string(Record(i).GetText(RecordField::SiteName)));
         }
         QCOMPARE(shown.join(' '), sites);
         // Created now, without expiry.

@@ -70,7 +70,7 @@ const ImportedEntry& Named(const ImportBatch& batch, std::string_view site) {
 }
 
 std::string Text(const ImportedEntry& e, RecordField f) {
-    return e.record.GetText(f);
+    return std::string(e.record.GetText(f));
 }
 
 std::string Date(const ImportedEntry& e, RecordField f) {
