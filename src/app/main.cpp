@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/desktop/idle_guard.h"
-#include "settings/desktop/idle_sources.h"
-#include "settings/desktop/session_lock.h"
-#include "settings/desktop/signal_watcher.h"
-#include "settings/desktop/single_instance.h"
-#include "settings/desktop/splash.h"
+#include "desktop/idle_guard.h"
+#include "desktop/idle_sources.h"
+#include "desktop/session_lock.h"
+#include "desktop/signal_watcher.h"
+#include "desktop/single_instance.h"
+#include "desktop/splash.h"
 #include "settings/qsettings_store.h"
 #include "store/process_guard.h"
 #include "ui/command_line.h"

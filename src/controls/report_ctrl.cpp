@@ -106,12 +106,7 @@ void CReportOptionsCtrl::startDrag(Qt::DropActions /*actions*/) {
 }
 
 void CReportOptionsCtrl::dragEnterEvent(QDragEnterEvent* event) {
-    const int subitem = ColumnFromMime(event->mimeData());
-    if (event->source() != this && list_ != nullptr && list_->Columns().IsShown(subitem)) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
 void CReportOptionsCtrl::dragMoveEvent(QDragMoveEvent* event) {

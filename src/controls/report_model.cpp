@@ -319,15 +319,9 @@ void CReportHeader::SetMark(int x) {
     }
 }
 
+// Entering is the first move.
 void CReportHeader::dragEnterEvent(QDragEnterEvent* event) {
-    if (ColumnFromMime(event->mimeData()) < 0) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    int mark = -1;
-    DropPosition(event->position().toPoint().x(), &mark);
-    SetMark(mark);
+    dragMoveEvent(event);
 }
 
 void CReportHeader::dragMoveEvent(QDragMoveEvent* event) {

@@ -1,5 +1,4 @@
-// The parts of reports that come from the desktop's own settings: the locale's date and time
-// formats, and the print flags the program last stored.
+// The locale's date and time formats, as the desktop shows them.
 
 #include <QDate>
 #include <QLocale>
@@ -10,9 +9,6 @@
 #include <vector>
 
 #include "report/date_format.h"
-#include "report/stored_print_flags.h"
-#include "settings/app_settings.h"
-#include "settings/qsettings_store.h"
 
 namespace zelvant::report {
 namespace {
@@ -117,16 +113,6 @@ class CSystemDateFormatter : public IDateFormatter {
 
 std::unique_ptr<IDateFormatter> MakeSystemDateFormatter() {
     return std::make_unique<CSystemDateFormatter>();
-}
-
-PrintFlags StoredPrintFlags() {
-    settings::CQSettingsStore store;
-    const settings::FieldFlags stored = settings::LoadSettings(store).printing;
-    PrintFlags flags;
-    for (const PrintFlagInfo& info : PrintFlagFields()) {
-        flags.Set(info.field, stored.Get(info.field));
-    }
-    return flags;
 }
 
 }  // namespace zelvant::report

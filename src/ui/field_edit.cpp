@@ -4,7 +4,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
@@ -19,7 +18,6 @@
 #include <QStyle>
 #include <QTextCursor>
 #include <array>
-#include <cstdlib>
 #include <functional>
 
 #include "ui/clipboard.h"
@@ -47,38 +45,6 @@ class CAsteriskStyle final : public QProxyStyle {
     }
 };
 
-bool OutsideDragSquare(const QPoint& press, const QPoint& now) {
-    return std::abs(now.x() - press.x()) > kFieldDragDistance ||
-           std::abs(now.y() - press.y()) > kFieldDragDistance;
-}
-
-// Ctrl asks for a copy, else a move; an action the source does not offer becomes one it does.
-Qt::DropAction DropActionFor(Qt::KeyboardModifiers modifiers, Qt::DropActions possible) {
-    const Qt::DropAction wanted =
-        modifiers.testFlag(Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
-    for (const Qt::DropAction action : {wanted, Qt::CopyAction, Qt::MoveAction}) {
-        if (possible.testFlag(action)) {
-            return action;
-        }
-    }
-    return Qt::IgnoreAction;
-}
-
-// Accepts a text drag with the action it will get, or refuses it.
-void AcceptTextDrag(QDropEvent* event) {
-    const Qt::DropAction action = DropActionFor(event->modifiers(), event->possibleActions());
-    if (action == Qt::IgnoreAction) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(action);
-    event->accept();
-}
-
-bool OffersText(const QDropEvent* event) {
-    return event->mimeData() != nullptr && event->mimeData()->hasText();
-}
-
 // Dragged and copied lines are joined with CR LF, which every target program understands.
 QString WithCrLf(QString text) {
     text.replace(QChar::ParagraphSeparator, QChar::LineFeed);
@@ -87,9 +53,6 @@ QString WithCrLf(QString text) {
     text.replace(QChar::LineFeed, QStringLiteral("\r\n"));
     return text;
 }
-
-// Text leaves a field as a copy only: the field keeps its text whatever the target wants.
-constexpr Qt::DropActions kFieldDragActions = Qt::CopyAction;
 
 // Qt copies every selection made in a text field to the X selection, unmarked and out of reach of
 // the clearing rules. Whatever the field's own handling puts there is taken back at once, before
@@ -164,13 +127,6 @@ bool ClipboardHasText() {
     return data != nullptr && data->hasText();
 }
 
-Qt::DropAction RunDrag(QWidget* source, QMimeData* mime, Qt::DropActions allowed) {
-    // Qt deletes the drag once it is over.
-    auto* drag = new QDrag(source);
-    drag->setMimeData(mime);
-    return drag->exec(allowed, Qt::CopyAction);
-}
-
 }  // namespace
 
 // ---- CFieldEdit ----
@@ -184,8 +140,8 @@ CFieldEdit::CFieldEdit(QWidget* parent) : QLineEdit(parent) {
 }
 
 void CFieldEdit::SetDragMode(int mode) {
-    mode_ = mode;
-    setAcceptDrops((mode & kDropTarget) != 0);
+    drag_.SetMode(mode);
+    setAcceptDrops(drag_.IsTarget());
 }
 
 void CFieldEdit::SetMasked(bool masked) {
@@ -203,7 +159,7 @@ void CFieldEdit::CopyToClipboard() {
 }
 
 Qt::DropAction CFieldEdit::StartDrag(QMimeData* mime, Qt::DropActions allowed) {
-    return RunDrag(this, mime, allowed);
+    return CFieldDrag::Run(this, mime, allowed);
 }
 
 bool CFieldEdit::InsideSelection(const QPoint& pos) {
@@ -215,28 +171,29 @@ bool CFieldEdit::InsideSelection(const QPoint& pos) {
 }
 
 void CFieldEdit::BeginDrag() {
-    pressedInSelection_ = false;
+    drag_.ForgetPress();
     const QString selected = selectedText();
     if (selected.isEmpty()) {
         return;
     }
-    dragStart_ = selectionStart();
-    dragLength_ = static_cast<int>(selected.size());
-    droppedOnSelf_ = false;
-    dragging_ = true;
+    drag_.Begin(selectionStart(), selectionStart() + static_cast<int>(selected.size()));
     const QPointer<CFieldEdit> alive(this);
     const Qt::DropAction action = StartDrag(MakeSecretMimeData(selected), kFieldDragActions);
     if (alive.isNull()) {
         return;
     }
-    dragging_ = false;
+    drag_.End();
     if (action == Qt::IgnoreAction) {
         // Nobody took it: end as a click where the pointer was let go.
         setCursorPosition(cursorPositionAt(mapFromGlobal(QCursor::pos())));
-    } else if (!droppedOnSelf_) {
+    } else if (!drag_.DroppedOnSelf()) {
         // Passing over this field moved the caret; the text was only copied out.
-        setSelection(dragStart_, dragLength_);
+        SelectDragged();
     }
+}
+
+void CFieldEdit::SelectDragged() {
+    setSelection(drag_.Start(), drag_.Finish() - drag_.Start());
 }
 
 void CFieldEdit::InsertDropped(int at, const QString& dropped) {
@@ -312,38 +269,37 @@ void CFieldEdit::contextMenuEvent(QContextMenuEvent* event) {
 
 void CFieldEdit::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    if ((mode_ & kDragSource) != 0 && event->button() == Qt::LeftButton &&
+    if (drag_.IsSource() && event->button() == Qt::LeftButton &&
         !event->modifiers().testFlag(Qt::ShiftModifier) && InsideSelection(pos)) {
-        pressedInSelection_ = true;
-        pressPos_ = pos;
+        drag_.HoldPress(pos);
         event->accept();
         return;
     }
-    pressedInSelection_ = false;
+    drag_.ForgetPress();
     QLineEdit::mousePressEvent(event);
 }
 
 void CFieldEdit::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    if (pressedInSelection_ && event->buttons().testFlag(Qt::LeftButton)) {
-        if (OutsideDragSquare(pressPos_, pos)) {
+    if (drag_.PressHeld() && event->buttons().testFlag(Qt::LeftButton)) {
+        if (drag_.LeftDragSquare(pos)) {
             BeginDrag();
         }
         event->accept();
         return;
     }
-    pressedInSelection_ = false;
+    drag_.ForgetPress();
     QLineEdit::mouseMoveEvent(event);
     if (event->buttons() == Qt::NoButton) {
-        const bool overDraggable = (mode_ & kDragSource) != 0 && InsideSelection(pos);
+        const bool overDraggable = drag_.IsSource() && InsideSelection(pos);
         setCursor(overDraggable || isReadOnly() ? Qt::ArrowCursor : Qt::IBeamCursor);
     }
 }
 
 void CFieldEdit::mouseReleaseEvent(QMouseEvent* event) {
-    if (pressedInSelection_ && event->button() == Qt::LeftButton) {
+    if (drag_.PressHeld() && event->button() == Qt::LeftButton) {
         // Let go without dragging: the click the press would have been.
-        pressedInSelection_ = false;
+        drag_.ForgetPress();
         setCursorPosition(cursorPositionAt(event->position().toPoint()));
         event->accept();
         return;
@@ -352,50 +308,35 @@ void CFieldEdit::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CFieldEdit::dragEnterEvent(QDragEnterEvent* event) {
-    if ((mode_ & kDropTarget) == 0 || !OffersText(event)) {
-        event->ignore();
-        return;
+    if (drag_.Enter(event)) {
+        setFocus(Qt::OtherFocusReason);
     }
-    accepting_ = true;
-    setFocus(Qt::OtherFocusReason);
-    AcceptTextDrag(event);
 }
 
 void CFieldEdit::dragMoveEvent(QDragMoveEvent* event) {
-    if (!accepting_) {
-        event->ignore();
-        return;
-    }
     const int at = cursorPositionAt(event->position().toPoint());
-    if (dragging_ && at >= dragStart_ && at <= dragStart_ + dragLength_) {
-        // Over the text being dragged: show it selected, nowhere to drop.
-        setSelection(dragStart_, dragLength_);
-        event->ignore();
-        return;
+    switch (drag_.Move(event, at)) {
+        case CFieldDrag::Over::Refused:
+            break;
+        case CFieldDrag::Over::OwnText:
+            SelectDragged();
+            break;
+        case CFieldDrag::Over::Elsewhere:
+            setCursorPosition(at);
+            break;
     }
-    setCursorPosition(at);
-    AcceptTextDrag(event);
 }
 
 void CFieldEdit::dragLeaveEvent(QDragLeaveEvent* event) {
-    accepting_ = false;
-    event->accept();
+    drag_.Leave(event);
 }
 
 void CFieldEdit::dropEvent(QDropEvent* event) {
-    accepting_ = false;
-    const QString dropped = OffersText(event) ? event->mimeData()->text() : QString();
     const int at = cursorPositionAt(event->position().toPoint());
-    const bool ontoOwnSelection = dragging_ && at >= dragStart_ && at <= dragStart_ + dragLength_;
-    AcceptTextDrag(event);
-    if ((mode_ & kDropTarget) == 0 || dropped.isEmpty() || ontoOwnSelection ||
-        !event->isAccepted()) {
-        event->setDropAction(Qt::IgnoreAction);
-        event->ignore();
-        return;
+    const QString dropped = drag_.Drop(event, at);
+    if (!dropped.isEmpty()) {
+        InsertDropped(at, dropped);
     }
-    InsertDropped(at, dropped);
-    droppedOnSelf_ = dragging_;
 }
 
 // ---- CFieldTextEdit ----
@@ -407,9 +348,9 @@ CFieldTextEdit::CFieldTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void CFieldTextEdit::SetDragMode(int mode) {
-    mode_ = mode;
-    setAcceptDrops((mode & kDropTarget) != 0);
-    viewport()->setAcceptDrops((mode & kDropTarget) != 0);
+    drag_.SetMode(mode);
+    setAcceptDrops(drag_.IsTarget());
+    viewport()->setAcceptDrops(drag_.IsTarget());
 }
 
 void CFieldTextEdit::CopyToClipboard() {
@@ -419,7 +360,7 @@ void CFieldTextEdit::CopyToClipboard() {
 }
 
 Qt::DropAction CFieldTextEdit::StartDrag(QMimeData* mime, Qt::DropActions allowed) {
-    return RunDrag(this, mime, allowed);
+    return CFieldDrag::Run(this, mime, allowed);
 }
 
 QMimeData* CFieldTextEdit::createMimeDataFromSelection() const {
@@ -436,30 +377,31 @@ bool CFieldTextEdit::InsideSelection(const QPoint& pos) const {
 }
 
 void CFieldTextEdit::BeginDrag() {
-    pressedInSelection_ = false;
+    drag_.ForgetPress();
     const QTextCursor cursor = textCursor();
     const QString selected = WithCrLf(cursor.selectedText());
     if (selected.isEmpty()) {
         return;
     }
-    dragStart_ = cursor.selectionStart();
-    dragEnd_ = cursor.selectionEnd();
-    droppedOnSelf_ = false;
-    dragging_ = true;
+    drag_.Begin(cursor.selectionStart(), cursor.selectionEnd());
     const QPointer<CFieldTextEdit> alive(this);
     const Qt::DropAction action = StartDrag(MakeSecretMimeData(selected), kFieldDragActions);
     if (alive.isNull()) {
         return;
     }
-    dragging_ = false;
+    drag_.End();
     if (action == Qt::IgnoreAction) {
         setTextCursor(cursorForPosition(viewport()->mapFromGlobal(QCursor::pos())));
-    } else if (!droppedOnSelf_) {
-        QTextCursor restored = textCursor();
-        restored.setPosition(dragStart_);
-        restored.setPosition(dragEnd_, QTextCursor::KeepAnchor);
-        setTextCursor(restored);
+    } else if (!drag_.DroppedOnSelf()) {
+        SelectDragged();
     }
+}
+
+void CFieldTextEdit::SelectDragged() {
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(drag_.Start());
+    cursor.setPosition(drag_.Finish(), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
 }
 
 void CFieldTextEdit::CopySelection() {
@@ -537,9 +479,8 @@ void CFieldTextEdit::mousePressEvent(QMouseEvent* event) {
     const bool plainLeft =
         event->button() == Qt::LeftButton && !event->modifiers().testFlag(Qt::ShiftModifier);
     if (plainLeft && InsideSelection(pos)) {
-        if ((mode_ & kDragSource) != 0) {
-            pressedInSelection_ = true;
-            pressPos_ = pos;
+        if (drag_.IsSource()) {
+            drag_.HoldPress(pos);
             event->accept();
             return;
         }
@@ -548,30 +489,30 @@ void CFieldTextEdit::mousePressEvent(QMouseEvent* event) {
         cursor.clearSelection();
         setTextCursor(cursor);
     }
-    pressedInSelection_ = false;
+    drag_.ForgetPress();
     QPlainTextEdit::mousePressEvent(event);
 }
 
 void CFieldTextEdit::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    if (pressedInSelection_ && event->buttons().testFlag(Qt::LeftButton)) {
-        if (OutsideDragSquare(pressPos_, pos)) {
+    if (drag_.PressHeld() && event->buttons().testFlag(Qt::LeftButton)) {
+        if (drag_.LeftDragSquare(pos)) {
             BeginDrag();
         }
         event->accept();
         return;
     }
-    pressedInSelection_ = false;
+    drag_.ForgetPress();
     QPlainTextEdit::mouseMoveEvent(event);
     if (event->buttons() == Qt::NoButton) {
-        const bool overDraggable = (mode_ & kDragSource) != 0 && InsideSelection(pos);
+        const bool overDraggable = drag_.IsSource() && InsideSelection(pos);
         viewport()->setCursor(overDraggable ? Qt::ArrowCursor : Qt::IBeamCursor);
     }
 }
 
 void CFieldTextEdit::mouseReleaseEvent(QMouseEvent* event) {
-    if (pressedInSelection_ && event->button() == Qt::LeftButton) {
-        pressedInSelection_ = false;
+    if (drag_.PressHeld() && event->button() == Qt::LeftButton) {
+        drag_.ForgetPress();
         setTextCursor(cursorForPosition(event->position().toPoint()));
         event->accept();
         return;
@@ -580,50 +521,34 @@ void CFieldTextEdit::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CFieldTextEdit::dragEnterEvent(QDragEnterEvent* event) {
-    if ((mode_ & kDropTarget) == 0 || !OffersText(event)) {
-        event->ignore();
-        return;
+    if (drag_.Enter(event)) {
+        setFocus(Qt::OtherFocusReason);
     }
-    accepting_ = true;
-    setFocus(Qt::OtherFocusReason);
-    AcceptTextDrag(event);
 }
 
 void CFieldTextEdit::dragMoveEvent(QDragMoveEvent* event) {
-    if (!accepting_) {
-        event->ignore();
-        return;
-    }
     const QTextCursor under = cursorForPosition(event->position().toPoint());
-    const int at = under.position();
-    if (dragging_ && at >= dragStart_ && at <= dragEnd_) {
-        QTextCursor own = textCursor();
-        own.setPosition(dragStart_);
-        own.setPosition(dragEnd_, QTextCursor::KeepAnchor);
-        setTextCursor(own);
-        event->ignore();
-        return;
+    switch (drag_.Move(event, under.position())) {
+        case CFieldDrag::Over::Refused:
+            break;
+        case CFieldDrag::Over::OwnText:
+            SelectDragged();
+            break;
+        case CFieldDrag::Over::Elsewhere:
+            setTextCursor(under);
+            break;
     }
-    setTextCursor(under);
-    AcceptTextDrag(event);
 }
 
 void CFieldTextEdit::dragLeaveEvent(QDragLeaveEvent* event) {
-    accepting_ = false;
-    event->accept();
+    drag_.Leave(event);
 }
 
 void CFieldTextEdit::dropEvent(QDropEvent* event) {
-    accepting_ = false;
-    const QString dropped = OffersText(event) ? event->mimeData()->text() : QString();
     QTextCursor cursor = cursorForPosition(event->position().toPoint());
     const int at = cursor.position();
-    const bool ontoOwnSelection = dragging_ && at >= dragStart_ && at <= dragEnd_;
-    AcceptTextDrag(event);
-    if ((mode_ & kDropTarget) == 0 || dropped.isEmpty() || ontoOwnSelection ||
-        !event->isAccepted()) {
-        event->setDropAction(Qt::IgnoreAction);
-        event->ignore();
+    const QString dropped = drag_.Drop(event, at);
+    if (dropped.isEmpty()) {
         return;
     }
     cursor.insertText(dropped);
@@ -631,7 +556,6 @@ void CFieldTextEdit::dropEvent(QDropEvent* event) {
     cursor.setPosition(at);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     setTextCursor(cursor);
-    droppedOnSelf_ = dragging_;
 }
 
 }  // namespace zelvant::ui

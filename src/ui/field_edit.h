@@ -10,20 +10,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include "ui/field_drag.h"
+
 class QMenu;
 class QMimeData;
 
 namespace zelvant::ui {
-
-// Bits of a field's drag mode.
-enum FieldDragMode {
-    kDragSource = 1,  // selected text can be dragged out
-    kDropTarget = 2,  // dropped text is inserted
-    kDragBoth = kDragSource | kDropTarget,
-};
-
-// Pixels the pointer must move from the press, on any side, before a drag begins.
-inline constexpr int kFieldDragDistance = 5;
 
 class CFieldEdit : public QLineEdit {
     Q_OBJECT
@@ -31,7 +23,7 @@ class CFieldEdit : public QLineEdit {
     explicit CFieldEdit(QWidget* parent = nullptr);
 
     void SetDragMode(int mode);
-    int DragMode() const { return mode_; }
+    int DragMode() const { return drag_.Mode(); }
     // Shows one "*" per character, or the text.
     void SetMasked(bool masked);
     bool Masked() const;
@@ -39,8 +31,8 @@ class CFieldEdit : public QLineEdit {
     void CopyToClipboard();
 
     // A drag started from this field is under way / a drag is over this field.
-    bool Dragging() const { return dragging_; }
-    bool Accepting() const { return accepting_; }
+    bool Dragging() const { return drag_.Dragging(); }
+    bool Accepting() const { return drag_.Accepting(); }
 
     // The right-click menu, owned by the caller; its copy and cut are the field's secret ones.
     QMenu* CreateFieldMenu();
@@ -68,21 +60,14 @@ class CFieldEdit : public QLineEdit {
   private:
     bool InsideSelection(const QPoint& pos);
     void BeginDrag();
+    // Selects the text a drag from this field carries.
+    void SelectDragged();
     void InsertDropped(int at, const QString& dropped);
     bool CanCopySelection() const;
     void CopySelection();
     void CutSelection();
 
-    int mode_ = 0;
-    // Set between a press inside the selection and the start of its drag.
-    bool pressedInSelection_ = false;
-    QPoint pressPos_;
-    bool dragging_ = false;
-    bool accepting_ = false;
-    // The selection a drag from this field started with, and whether it was dropped back here.
-    int dragStart_ = 0;
-    int dragLength_ = 0;
-    bool droppedOnSelf_ = false;
+    CFieldDrag drag_;
 };
 
 // The multi-line variant, for notes.
@@ -92,12 +77,12 @@ class CFieldTextEdit : public QPlainTextEdit {
     explicit CFieldTextEdit(QWidget* parent = nullptr);
 
     void SetDragMode(int mode);
-    int DragMode() const { return mode_; }
+    int DragMode() const { return drag_.Mode(); }
     // As CFieldEdit's; lines are joined with CR LF, here and in drags.
     void CopyToClipboard();
 
-    bool Dragging() const { return dragging_; }
-    bool Accepting() const { return accepting_; }
+    bool Dragging() const { return drag_.Dragging(); }
+    bool Accepting() const { return drag_.Accepting(); }
 
     // As CFieldEdit's.
     QMenu* CreateFieldMenu();
@@ -124,17 +109,11 @@ class CFieldTextEdit : public QPlainTextEdit {
   private:
     bool InsideSelection(const QPoint& pos) const;
     void BeginDrag();
+    void SelectDragged();
     void CopySelection();
     void CutSelection();
 
-    int mode_ = 0;
-    bool pressedInSelection_ = false;
-    QPoint pressPos_;
-    bool dragging_ = false;
-    bool accepting_ = false;
-    int dragStart_ = 0;
-    int dragEnd_ = 0;
-    bool droppedOnSelf_ = false;
+    CFieldDrag drag_;
 };
 
 }  // namespace zelvant::ui

@@ -18,10 +18,10 @@
 #include <optional>
 #include <utility>
 
+#include "store/folder_ops.h"
 #include "store/messages.h"
 #include "store/text_codec.h"
 #include "ui/folder_name_dlg.h"
-#include "ui/folder_ops.h"
 #include "ui/icons.h"
 #include "ui/message_box.h"
 #include "ui/query_dlg.h"
@@ -281,9 +281,9 @@ void CFolderTree::NewFolder() {
         return;
     }
     const QByteArray name = dialog.Name().toUtf8();
-    const FolderIndex added =
-        ui::NewFolder(host_.Folders(), parent,
-                      std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
+    const FolderIndex added = zelvant::NewFolder(
+        host_.Folders(), parent,
+        std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
     if (added < 0) {
         host_.ShowMessage(QString::fromUtf8(msg::kNoMemoryFolder.data(),
                                             static_cast<qsizetype>(msg::kNoMemoryFolder.size())),
@@ -332,7 +332,7 @@ void CFolderTree::DeleteFolder() {
                         host_.Settings().noQueryDelFolder)) {
         return;
     }
-    if (!ui::DeleteFolder(host_.Folders(), index)) {
+    if (!zelvant::DeleteFolder(host_.Folders(), index)) {
         return;
     }
     host_.FoldersChanged();

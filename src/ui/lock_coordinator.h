@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/desktop/idle_guard.h"
+#include "desktop/idle_guard.h"
 #include "settings/settings_store.h"
 
 class QWidget;

@@ -25,10 +25,10 @@
 #include <filesystem>
 
 #include "controls/report_ctrl.h"
+#include "desktop/autostart.h"
+#include "desktop/session_lock.h"
 #include "report/print_flags.h"
 #include "report/template_files.h"
-#include "settings/desktop/autostart.h"
-#include "settings/desktop/session_lock.h"
 #include "settings/direct_settings.h"
 #include "store/text_codec.h"
 #include "ui/busy_work.h"

@@ -10,11 +10,11 @@
 #include <map>
 #include <memory>
 
+#include "desktop/clipboard_timer.h"
+#include "desktop/idle_guard.h"
+#include "desktop/system_tray.h"
+#include "desktop/tray_creation.h"
 #include "settings/app_settings.h"
-#include "settings/desktop/clipboard_timer.h"
-#include "settings/desktop/idle_guard.h"
-#include "settings/desktop/system_tray.h"
-#include "settings/desktop/tray_creation.h"
 #include "settings/settings_store.h"
 #include "store/folder_sequence.h"
 #include "store/zelvant_doc.h"

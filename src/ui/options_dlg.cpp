@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <climits>
 
-#include "settings/desktop/autostart.h"
+#include "desktop/autostart.h"
 #include "settings/security_password.h"
 #include "store/secure.h"
 

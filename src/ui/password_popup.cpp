@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "settings/direct_settings.h"
+#include "store/folder_ops.h"
 #include "store/text_codec.h"
 #include "ui/field_edit.h"
-#include "ui/folder_ops.h"
 #include "ui/icons.h"
 #include "ui/open_location.h"
 

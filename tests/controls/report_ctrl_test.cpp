@@ -1,5 +1,6 @@
 // The report list on the offscreen platform: layout, sorting, selection, mouse and field chooser.
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QBitmap>
 #include <QHeaderView>
@@ -70,6 +71,9 @@ bool Show(CReportCtrl& list, int width) {
 struct Rows {
     Source source;
     CReportCtrl list;
+    // Checks every change the list makes to its model against Qt's rules for item models.
+    QAbstractItemModelTester tester{list.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest};
 
     explicit Rows(QStringList texts, std::vector<int> images = {}) {
         DefineRecordColumns(list);
@@ -199,6 +203,8 @@ class ReportCtrlTest : public QObject {
 
     void definingRenumbersShownColumns() {
         CReportCtrl list;
+        QAbstractItemModelTester tester(list.model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (const char* title : {"A", "B", "C"}) {
             ColumnDefinition definition;
             definition.title = QString::fromLatin1(title);

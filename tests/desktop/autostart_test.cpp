@@ -7,7 +7,7 @@
 #include <QtTest>
 #include <optional>
 
-#include "settings/desktop/autostart.h"
+#include "desktop/autostart.h"
 
 using namespace zelvant::desktop;
 

@@ -1,4 +1,4 @@
-#include "settings/desktop/clipboard_timer.h"
+#include "desktop/clipboard_timer.h"
 
 #include <QtTest>
 

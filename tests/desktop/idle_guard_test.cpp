@@ -1,4 +1,4 @@
-#include "settings/desktop/idle_guard.h"
+#include "desktop/idle_guard.h"
 
 #include <QtTest>
 #include <vector>

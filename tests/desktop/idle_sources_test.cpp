@@ -1,4 +1,4 @@
-#include "settings/desktop/idle_sources.h"
+#include "desktop/idle_sources.h"
 
 #include <QLineEdit>
 #include <QtTest>

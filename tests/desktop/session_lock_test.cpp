@@ -1,7 +1,7 @@
 // The session-lock watcher against fake screen saver and logind services on a private bus that
 // this test starts, and the rules that decide, without any bus.
 
-#include "settings/desktop/session_lock.h"
+#include "desktop/session_lock.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusContext>

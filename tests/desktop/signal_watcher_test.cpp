@@ -5,7 +5,7 @@
 #include <QtTest>
 #include <csignal>
 
-#include "settings/desktop/signal_watcher.h"
+#include "desktop/signal_watcher.h"
 
 using zelvant::desktop::CSignalWatcher;
 

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "settings/desktop/single_instance.h"
+#include "desktop/single_instance.h"
 
 using zelvant::desktop::CSingleInstance;
 

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <QtTest>
 
-#include "settings/desktop/splash.h"
+#include "desktop/splash.h"
 
 using namespace zelvant::desktop;
 

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <QtTest>
 
-#include "settings/desktop/system_tray.h"
+#include "desktop/system_tray.h"
 #include "settings/direct_settings.h"
 
 using namespace zelvant::desktop;

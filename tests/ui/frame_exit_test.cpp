@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "desktop/single_instance.h"
 #include "frame_test_support.h"
-#include "settings/desktop/single_instance.h"
 #include "settings/settings_store.h"
 #include "ui/file_questions.h"
 #include "ui/zelvant_app.h"

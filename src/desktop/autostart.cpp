@@ -1,4 +1,4 @@
-#include "settings/desktop/autostart.h"
+#include "desktop/autostart.h"
 
 #include <QCoreApplication>
 #include <QDir>

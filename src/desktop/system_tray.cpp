@@ -1,4 +1,4 @@
-#include "settings/desktop/system_tray.h"
+#include "desktop/system_tray.h"
 
 #include <QAction>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "settings/desktop/splash.h"
+#include "desktop/splash.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>

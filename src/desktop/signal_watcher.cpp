@@ -1,4 +1,4 @@
-#include "settings/desktop/signal_watcher.h"
+#include "desktop/signal_watcher.h"
 
 #include <QSocketNotifier>
 #include <array>

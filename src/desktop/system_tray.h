@@ -12,8 +12,8 @@
 #include <functional>
 #include <vector>
 
+#include "desktop/tray_creation.h"
 #include "settings/app_settings.h"
-#include "settings/desktop/tray_creation.h"
 
 class QAction;
 class QMenu;

@@ -1,4 +1,4 @@
-#include "settings/desktop/idle_guard.h"
+#include "desktop/idle_guard.h"
 
 #include <string_view>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "settings/desktop/tray_creation.h"
+#include "desktop/tray_creation.h"
 
 #include <QObject>
 #include <QTimer>

@@ -8,8 +8,8 @@
 #include <optional>
 #include <utility>
 
+#include "desktop/idle_guard.h"
 #include "settings/app_settings.h"
-#include "settings/desktop/idle_guard.h"
 
 namespace zelvant::desktop {
 

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "settings/desktop/idle_guard.h"
+#include "desktop/idle_guard.h"
 
 namespace zelvant::desktop {
 

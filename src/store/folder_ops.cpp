@@ -1,4 +1,4 @@
-#include "ui/folder_ops.h"
+#include "store/folder_ops.h"
 
 #include <new>
 #include <utility>
@@ -6,7 +6,7 @@
 
 #include "store/messages.h"
 
-namespace zelvant::ui {
+namespace zelvant {
 
 namespace {
 
@@ -161,4 +161,4 @@ bool IsValidDropTarget(const CFolderSequence& folders, FolderIndex dragged, Fold
     return target != ShownParent(folders, dragged) && !InSubtree(folders, dragged, target);
 }
 
-}  // namespace zelvant::ui
+}  // namespace zelvant

@@ -6,7 +6,7 @@
 
 #include "store/folder_sequence.h"
 
-namespace zelvant::ui {
+namespace zelvant {
 
 // Inserts a folder directly behind `selected` (at the front when `selected` is not a folder),
 // as its child, and opens the parent. Returns the new index, -1 when memory runs out.
@@ -55,4 +55,4 @@ CopyOutcome CopyFolder(CFolderSequence& folders, FolderIndex source, FolderIndex
 // itself or anything below it.
 bool IsValidDropTarget(const CFolderSequence& folders, FolderIndex dragged, FolderIndex target);
 
-}  // namespace zelvant::ui
+}  // namespace zelvant

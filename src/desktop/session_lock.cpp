@@ -1,11 +1,11 @@
-#include "settings/desktop/session_lock.h"
+#include "desktop/session_lock.h"
 
 #include <QCoreApplication>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
-#include "settings/desktop/idle_guard.h"
+#include "desktop/idle_guard.h"
 
 namespace zelvant::desktop {
 namespace {
