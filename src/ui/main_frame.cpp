@@ -375,11 +375,10 @@ void CMainFrame::CreateMenus() {
     for (int id = cmd::kUserToolbarFirst; id <= cmd::kUserToolbarLast; ++id) {
         toolbarsMenu_->addAction(Action(id));
     }
-    toolbarsMenu_->addAction(Action(cmd::kFolderWindow));
     toolbarsMenu_->addSeparator();
     toolbarsMenu_->addAction(Action(cmd::kCustomize));
-    for (int id : {cmd::kStatusBar, 0, cmd::kCustomizeView, cmd::kPasswordPopup, cmd::kKeepOnTop, 0,
-                   cmd::kOptions}) {
+    for (int id : {cmd::kStatusBar, cmd::kFolderWindow, 0, cmd::kCustomizeView, cmd::kPasswordPopup,
+                   cmd::kKeepOnTop, 0, cmd::kOptions}) {
         if (id == 0) {
             view->addSeparator();
         } else {
