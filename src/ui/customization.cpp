@@ -226,6 +226,12 @@ const ToolbarSpec* CBarCustomization::FindToolbar(int id) const {
     return it == toolbars_.end() ? nullptr : &*it;
 }
 
+ToolbarSpec* CBarCustomization::Bar(int id) {
+    const auto it = std::find_if(toolbars_.begin(), toolbars_.end(),
+                                 [id](const ToolbarSpec& bar) { return bar.id == id; });
+    return it == toolbars_.end() ? nullptr : &*it;
+}
+
 int CBarCustomization::AddToolbar(const QString& name) {
     for (int id = cmd::kUserToolbarFirst; id <= cmd::kUserToolbarLast; ++id) {
         if (FindToolbar(id) == nullptr) {
@@ -241,7 +247,7 @@ int CBarCustomization::AddToolbar(const QString& name) {
 }
 
 bool CBarCustomization::RenameToolbar(int id, const QString& name) {
-    auto* bar = const_cast<ToolbarSpec*>(FindToolbar(id));
+    ToolbarSpec* bar = Bar(id);
     if (bar == nullptr || name.trimmed().isEmpty()) {
         return false;
     }
@@ -264,13 +270,13 @@ bool CBarCustomization::DeleteToolbar(int id) {
 }
 
 void CBarCustomization::SetToolbarVisible(int id, bool visible) {
-    if (auto* bar = const_cast<ToolbarSpec*>(FindToolbar(id))) {
+    if (ToolbarSpec* bar = Bar(id)) {
         bar->visible = visible;
     }
 }
 
 bool CBarCustomization::InsertButton(int toolbar, int position, int command) {
-    auto* bar = const_cast<ToolbarSpec*>(FindToolbar(toolbar));
+    ToolbarSpec* bar = Bar(toolbar);
     if (bar == nullptr || (command != 0 && !IsCustomizableCommand(command))) {
         return false;
     }
@@ -290,7 +296,7 @@ bool CBarCustomization::InsertButton(int toolbar, int position, int command) {
 }
 
 bool CBarCustomization::RemoveButton(int toolbar, int position) {
-    auto* bar = const_cast<ToolbarSpec*>(FindToolbar(toolbar));
+    ToolbarSpec* bar = Bar(toolbar);
     if (bar == nullptr || position < 0 || position >= int(bar->commands.size())) {
         return false;
     }
@@ -299,7 +305,7 @@ bool CBarCustomization::RemoveButton(int toolbar, int position) {
 }
 
 bool CBarCustomization::MoveButton(int toolbar, int from, int to) {
-    auto* bar = const_cast<ToolbarSpec*>(FindToolbar(toolbar));
+    ToolbarSpec* bar = Bar(toolbar);
     if (bar == nullptr || from < 0 || from >= int(bar->commands.size())) {
         return false;
     }
@@ -311,7 +317,7 @@ bool CBarCustomization::MoveButton(int toolbar, int from, int to) {
 }
 
 void CBarCustomization::ResetToolbar(int id) {
-    auto* bar = const_cast<ToolbarSpec*>(FindToolbar(id));
+    ToolbarSpec* bar = Bar(id);
     if (bar == nullptr) {
         return;
     }

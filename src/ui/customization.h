@@ -143,6 +143,7 @@ class CBarCustomization {
     bool operator==(const CBarCustomization&) const = default;
 
   private:
+    ToolbarSpec* Bar(int id);
     void Renumber(const std::map<int, int>& moved);
 
     std::vector<ToolbarSpec> toolbars_;

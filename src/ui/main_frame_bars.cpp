@@ -166,13 +166,8 @@ void CMainFrame::ApplyCustomization() {
         }
         const QList<QKeySequence> keys = custom_.Shortcuts(id);
         action->setShortcuts(keys);
-        const CommandInfo* info = FindCommand(id);
-        QString tip = QString::fromLatin1(info->toolTip);
-        if (id >= cmd::kUserToolFirst && id <= cmd::kUserToolLast) {
-            tip = action->text();
-        } else if (CBarCustomization::IsUserToolbar(id)) {
-            tip = QString::fromLatin1(info->toolTip);
-        }
+        const bool tool = id >= cmd::kUserToolFirst && id <= cmd::kUserToolLast;
+        const QString tip = tool ? action->text() : QString::fromLatin1(FindCommand(id)->toolTip);
         if (!tip.isEmpty()) {
             action->setToolTip(ToolTipWithKey(tip, keys));
         }

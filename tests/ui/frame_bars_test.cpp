@@ -1,6 +1,7 @@
 // The main window's customisable bars, keys and tools as a user meets them: the Customize
 // sheet, a restart, a tool started over the open file, and the first start of a new version.
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QKeySequenceEdit>
@@ -209,6 +210,26 @@ class FrameBarsTest : public QObject {
         menu->hide();
         state.SetLogoStrip(true);
         frame.SetCustomization(state);
+    }
+
+    // Dark is dark whatever the style; going back to the defaults gives the platform's look back.
+    void theLookIsAppliedAndUndone() {
+        settings::CMemorySettingsStore store;
+        const QString platformStyle = QApplication::style()->name();
+        const QColor platformWindow = QApplication::palette().color(QPalette::Window);
+        CMainFrame frame(store);
+        CBarCustomization state = frame.Customization();
+        state.SetLook({StyleChoice::Fusion, ColourChoice::Dark});
+        frame.SetCustomization(state);
+        QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
+        QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 100);
+
+        state.SetLook({});
+        frame.SetCustomization(state);
+        QCOMPARE(QApplication::style()->name(), platformStyle);
+        QCOMPARE(QApplication::palette().color(QPalette::Window), platformWindow);
+        CMainFrame again(store);
+        QCOMPARE(again.Customization().Look(), Appearance{});
     }
 
   private:
