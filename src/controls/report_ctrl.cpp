@@ -581,6 +581,8 @@ void CReportCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && index.isValid()) {
         emit ItemDoubleClicked(index.row());
+    } else if (event->button() == Qt::LeftButton) {
+        emit EmptySpaceDoubleClicked();
     }
 }
 

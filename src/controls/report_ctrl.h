@@ -175,6 +175,8 @@ class CReportCtrl : public QTreeView {
 
   signals:
     void ItemDoubleClicked(int row);
+    // A left double click below the last row or beside the columns.
+    void EmptySpaceDoubleClicked();
     // Right button released over a row (-1 over no row).
     void RightButtonReleased(int row, QPoint globalPos);
     // A press that selected rows; button 1 left, 2 right.

@@ -65,6 +65,17 @@ std::vector<CommandInfo> BuildTable() {
         {cmd::kImport, "&Import...", "Add the records of another program's export", "Import", "",
          ""},
     };
+    table.push_back(
+        {cmd::kCustomize, "Customize...", "Customize toolbars and menus.", "Customize", "", ""});
+    table.push_back({cmd::kUserTools, "&User Tools", "User-defined tools", "User Tools", "", ""});
+    // Menus and toolbars show the toolbar's and the tool's own name in place of these texts.
+    for (int id = cmd::kUserToolbarFirst; id <= cmd::kUserToolbarLast; ++id) {
+        table.push_back({id, "User Toolbar", "Show or hide the user toolbar", "Toggle User ToolBar",
+                         "", "", true});
+    }
+    for (int id = cmd::kUserToolFirst; id <= cmd::kUserToolLast; ++id) {
+        table.push_back({id, "User Tool", "Run this user-defined tool", "", "", ""});
+    }
     // The menu shows each entry's file name in place of this text.
     for (int id = cmd::kRecentFileFirst; id <= cmd::kRecentFileLast; ++id) {
         table.push_back({id, "Recent File", "Open this document", "", "", ""});

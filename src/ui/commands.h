@@ -36,6 +36,14 @@ inline constexpr int kStandardToolbar = 59392;
 inline constexpr int kStatusBar = 59393;
 inline constexpr int kFolderWindow = 32803;
 inline constexpr int kOptions = 32816;
+inline constexpr int kCustomize = 32770;
+// Show and hide the user toolbars 1 to 10.
+inline constexpr int kUserToolbarFirst = 32793;
+inline constexpr int kUserToolbarLast = 32802;
+// The menu of user-defined tools, and the tools 1 to 10 in it.
+inline constexpr int kUserTools = 32805;
+inline constexpr int kUserToolFirst = 32806;
+inline constexpr int kUserToolLast = 32815;
 // The menu shown when a folder is dropped with the right button.
 inline constexpr int kCopyFolder = 32841;
 inline constexpr int kMoveFolder = 32842;

@@ -1,4 +1,5 @@
 #include "ui/folder_tree.h"
+#include "ui/logo_menu.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -101,7 +102,7 @@ class DropHighlightDelegate : public QStyledItemDelegate {
 };
 
 int RunDragMenu(QWidget* parent, const QPoint& globalPos) {
-    QMenu menu(parent);
+    CLogoMenu menu(QString(), parent);
     menu.addAction(CFolderTree::tr("Copy Folder"))->setData(kCopyFolderCommand);
     menu.addAction(CFolderTree::tr("Move Folder"))->setData(kMoveFolderCommand);
     menu.addAction(CFolderTree::tr("Cancel"))->setData(kCancelDragCommand);
@@ -110,7 +111,7 @@ int RunDragMenu(QWidget* parent, const QPoint& globalPos) {
 }
 
 int RunRecordDragMenu(QWidget* parent, const QPoint& globalPos) {
-    QMenu menu(parent);
+    CLogoMenu menu(QString(), parent);
     menu.addAction(CFolderTree::tr("Copy Record(s)"))->setData(kCopyRecordsCommand);
     menu.addAction(CFolderTree::tr("Move Record(s)"))->setData(kMoveRecordsCommand);
     menu.addAction(CFolderTree::tr("Cancel"))->setData(kCancelDragCommand);

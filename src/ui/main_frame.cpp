@@ -40,6 +40,7 @@
 #include "ui/icons.h"
 #include "ui/import_dlg.h"
 #include "ui/lock_coordinator.h"
+#include "ui/logo_menu.h"
 #include "ui/message_box.h"
 #include "ui/options_dlg.h"
 #include "ui/password_dlg.h"
@@ -115,12 +116,16 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     CreateMenus();
 
     settings_ = settings::LoadSettings(store_);
+    custom_.Load(store_);
+    ApplyCustomization();
     doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     doc_->SetLayoutSource([this] { return view_->List().GetColumnLayout(); });
     doc_->SetListRefresher([this] { view_->ShowFolder(kTopLevel); });
     doc_->SetTipRefresher([this] { UpdateTrayTip(); });
     LoadRecentFiles();
     RestoreWindowState();
+    // The stored bar layout may predate the last change of a bar's visibility.
+    ApplyCustomization();
 
     // The chooser floats near the left of the screen, a third of the way down, until asked for.
     chooserBar_->hide();
@@ -162,6 +167,12 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     connect(view_, &CZelvantView::RecordMenuRequested, this,
             [this](QPoint pos) { recordMenu_->exec(pos); });
     connect(view_, &CZelvantView::PropertiesRequested, this, &CMainFrame::EditRecord);
+    connect(&view_->List(), &controls::CReportCtrl::EmptySpaceDoubleClicked, this, [this] {
+        if (QAction* action = Action(custom_.RecordViewDoubleClick());
+            action != nullptr && action->isEnabled()) {
+            action->trigger();
+        }
+    });
     connect(tree_, &CFolderTree::RecordsDropped, view_, &CZelvantView::ShowFolder);
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommands(); });
     connect(&view_->List(), &controls::CReportCtrl::BeginDrag, this, [this] { UpdateCommands(); });
@@ -282,22 +293,15 @@ void CMainFrame::CreateActions() {
     }
     connect(Action(cmd::kFind), &QAction::triggered, this, [this] { finder_->Focus(); });
     connect(Action(cmd::kImport), &QAction::triggered, this, &CMainFrame::ImportExport);
+    CreateCustomizableActions();
 }
 
 void CMainFrame::CreateBars() {
     toolbar_ = new QToolBar(tr("Standard"), this);
     toolbar_->setObjectName(QStringLiteral("Standard"));
-    for (int id :
-         {cmd::kNew, cmd::kOpen, cmd::kSave, 0, cmd::kNewFolder, cmd::kNewRecord, cmd::kDelete,
-          cmd::kProperties, 0, cmd::kPrint, cmd::kPasswordPopup, cmd::kKeepOnTop, 0, cmd::kHelp}) {
-        if (id == 0) {
-            toolbar_->addSeparator();
-        } else {
-            toolbar_->addAction(Action(id));
-        }
-    }
-    toolbar_->addSeparator();
-    toolbar_->addWidget(finder_->Box());
+    // The find box stays at the end of the bar, whatever buttons the user puts before it.
+    finderAction_ = toolbar_->addWidget(finder_->Box());
+    toolbars_[cmd::kStandardToolbar] = toolbar_;
     addToolBar(Qt::TopToolBarArea, toolbar_);
 
     protectionLabel_ = new CProtectionLabel(this);
@@ -326,7 +330,12 @@ void CMainFrame::CreateBars() {
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* file = menuBar()->addMenu(tr("&File"));
+    const auto addMenu = [this](const QString& title) {
+        auto* menu = new CLogoMenu(title, this);
+        menuBar()->addMenu(menu);
+        return menu;
+    };
+    CLogoMenu* file = addMenu(tr("&File"));
     for (int id :
          {cmd::kNew, cmd::kOpen, cmd::kSave, cmd::kSaveAs, cmd::kStrengthen, cmd::kImport}) {
         file->addAction(Action(id));
@@ -334,11 +343,11 @@ void CMainFrame::CreateMenus() {
     file->addSeparator();
     file->addAction(Action(cmd::kPrint));
     file->addSeparator();
-    recentMenu_ = file->addMenu(tr("Recent &Files"));
+    recentMenu_ = file->AddLogoMenu(tr("Recent &Files"));
     file->addSeparator();
     file->addAction(Action(cmd::kExit));
 
-    QMenu* records = menuBar()->addMenu(tr("&Records"));
+    CLogoMenu* records = addMenu(tr("&Records"));
     for (int id : {cmd::kNewFolder, cmd::kNewRecord, 0, cmd::kDelete, cmd::kProperties, 0,
                    cmd::kCopyPassword, cmd::kCopyUserName, 0, cmd::kFind}) {
         if (id == 0) {
@@ -348,7 +357,7 @@ void CMainFrame::CreateMenus() {
         }
     }
 
-    QMenu* view = menuBar()->addMenu(tr("&View"));
+    CLogoMenu* view = addMenu(tr("&View"));
     QAction* toolbarToggle = Action(cmd::kStandardToolbar);
     toolbarToggle->setCheckable(true);
     connect(toolbarToggle, &QAction::triggered, toolbar_, &QWidget::setVisible);
@@ -361,24 +370,35 @@ void CMainFrame::CreateMenus() {
     folderToggle->setCheckable(true);
     connect(folderToggle, &QAction::triggered, folderBar_, &QWidget::setVisible);
     connect(folderBar_, &QDockWidget::visibilityChanged, folderToggle, &QAction::setChecked);
-    for (int id : {cmd::kStandardToolbar, cmd::kStatusBar, cmd::kFolderWindow, 0,
-                   cmd::kCustomizeView, cmd::kPasswordPopup, cmd::kKeepOnTop, 0, cmd::kOptions}) {
+    toolbarsMenu_ = view->AddLogoMenu(tr("&Toolbars"));
+    toolbarsMenu_->addAction(Action(cmd::kStandardToolbar));
+    for (int id = cmd::kUserToolbarFirst; id <= cmd::kUserToolbarLast; ++id) {
+        toolbarsMenu_->addAction(Action(id));
+    }
+    toolbarsMenu_->addSeparator();
+    toolbarsMenu_->addAction(Action(cmd::kCustomize));
+    for (int id : {cmd::kStatusBar, cmd::kFolderWindow, 0, cmd::kCustomizeView, cmd::kPasswordPopup,
+                   cmd::kKeepOnTop, 0, cmd::kOptions}) {
         if (id == 0) {
             view->addSeparator();
         } else {
             view->addAction(Action(id));
         }
     }
+    AddAppearanceMenu(*view->AddLogoMenu(tr("&Appearance")));
 
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    toolsMenu_ = addMenu(QString::fromUtf8(FindCommand(cmd::kUserTools)->menuText));
+    RebuildToolsMenu();
+
+    CLogoMenu* help = addMenu(tr("&Help"));
     help->addAction(Action(cmd::kHelp));
     help->addSeparator();
     help->addAction(Action(cmd::kAbout));
 
-    recordMenu_ = new QMenu(tr("Record menu"), this);
+    recordMenu_ = new CLogoMenu(tr("Record menu"), this);
     recordMenu_->addAction(Action(cmd::kProperties));
     recordMenu_->addAction(Action(cmd::kDelete));
-    folderMenu_ = new QMenu(tr("Folder menu"), this);
+    folderMenu_ = new CLogoMenu(tr("Folder menu"), this);
     folderMenu_->addAction(Action(cmd::kNewFolder));
     folderMenu_->addAction(Action(cmd::kProperties));
     folderMenu_->addAction(Action(cmd::kDelete));

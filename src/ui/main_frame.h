@@ -18,6 +18,7 @@
 #include "settings/settings_store.h"
 #include "store/folder_sequence.h"
 #include "store/zelvant_doc.h"
+#include "ui/customization.h"
 #include "ui/folder_tree.h"
 #include "ui/record_props.h"
 #include "ui/shutdown.h"
@@ -27,6 +28,7 @@ class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
+class QToolBar;
 
 namespace zelvant::controls {
 class CReportOptionsCtrl;
@@ -156,6 +158,23 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
 
     // Toolbar and bars back where a first start puts them, and their stored state forgotten.
     void ResetBars();
+
+    // Toolbars, keys, tools, menus and look (main_frame_bars.cpp).
+    const CBarCustomization& Customization() const { return custom_; }
+    // Shows the new state at once and stores it.
+    void SetCustomization(const CBarCustomization& state);
+    // View > Toolbars > Customize...; `page` is the page shown first.
+    void OpenCustomizeSheet(int page = 0);
+    // Starts a user tool over the open file; an empty result means it started.
+    using ToolLauncher = std::function<QString(const ToolLaunch& launch)>;
+    void SetToolLauncher(ToolLauncher launcher) { launcher_ = std::move(launcher); }
+    void RunUserTool(int index);
+    // The version reset's steps: toolbars and keys as a first start has them, and the default
+    // tools when the list is empty.
+    void ResetToolbarsAndShortcuts();
+    void AddDefaultToolsIfEmpty();
+    QToolBar* Toolbar(int id) const;
+    QMenu* ToolsMenu() const { return toolsMenu_; }
     // At exit, with ClearMRU on, the recent-file list is emptied.
     void ForgetRecentFilesIfAsked();
 
@@ -174,6 +193,12 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void CreateCustomizableActions();
+    void ApplyCustomization();
+    void RebuildToolbar(QToolBar* bar, const ToolbarSpec& spec);
+    void RebuildToolsMenu();
+    void AddAppearanceMenu(QMenu& menu);
+    void TakeToolbarVisibility();
     void CreateActions();
     void CreateMenus();
     void CreateBars();
@@ -260,6 +285,12 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     QMenu* folderMenu_ = nullptr;
     QTimer timer_;
     std::map<int, QAction*> actions_;
+    CBarCustomization custom_;
+    std::map<int, QToolBar*> toolbars_;  // by the command that toggles them
+    QAction* finderAction_ = nullptr;
+    QMenu* toolbarsMenu_ = nullptr;
+    QMenu* toolsMenu_ = nullptr;
+    ToolLauncher launcher_;
     QStringList recent_;
     bool closing_ = false;
     CShutdown shutdown_;

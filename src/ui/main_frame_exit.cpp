@@ -95,6 +95,8 @@ void CMainFrame::WriteSettings() {
         view_->List().WriteColumnLayout(store_, settings::kSettingsSection, "ReportCtrl");
     }
     SaveWindowState();
+    TakeToolbarVisibility();
+    custom_.Save(store_);
     settings::SaveSettings(store_, settings_);
 }
 

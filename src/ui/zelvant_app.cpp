@@ -53,8 +53,9 @@ bool CZelvantApp::InitInstance(const QStringList& arguments, StartupHooks hooks)
     frame_ = std::make_unique<CMainFrame>(store_);
     frame_->SetEndProgram([] { QCoreApplication::exit(0); });
     frame_->SetRecordDragFormat(dragFormat_);
-    settings::RunVersionReset(store_, {.resetToolbarsAndShortcuts = [this] { frame_->ResetBars(); },
-                                       .addDefaultUserToolsIfEmpty = {}});
+    settings::RunVersionReset(
+        store_, {.resetToolbarsAndShortcuts = [this] { frame_->ResetToolbarsAndShortcuts(); },
+                 .addDefaultUserToolsIfEmpty = [this] { frame_->AddDefaultToolsIfEmpty(); }});
     frame_->CreateTrayIcon();
     if (hooks_.frameCreated) {
         hooks_.frameCreated(*frame_);
