@@ -6,6 +6,7 @@
 # and holds a password on the clipboard, marked secret, until its time is up.
 # Usage: desktop_import_find.sh ZELVANT ZELVANT_CLI IMPORT_DATA OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/find_window.sh"
 
 if [ "${1:-}" = --inside ]; then
     inside=1
@@ -38,7 +39,7 @@ fi
 "$program" &
 pid=$!
 pids+=("$pid")
-window=$(timeout 30 xdotool search --sync --name '^Zelvant - Untitled$' | head -1) ||
+window=$(find_window 30 --name '^Zelvant - Untitled$' | head -1) ||
     fail "no main window"
 xdotool windowactivate --sync "$window"
 sleep 0.5
@@ -48,7 +49,7 @@ for export in chrome.csv bitwarden.json; do
     xdotool key alt+f
     sleep 0.3
     xdotool key i
-    timeout 10 xdotool search --sync --name '^Import$' >/dev/null || fail "no Import dialog"
+    find_window 10 --name '^Import$' >/dev/null || fail "no Import dialog"
     sleep 0.5
     xdotool type --delay 5 "$data/$export"
     xdotool key Return
@@ -69,11 +70,11 @@ import -window root "$out_dir/import-find-results.png"
 xdotool key Down
 sleep 0.3
 xdotool key Return
-timeout 10 xdotool search --sync --name '^Record Properties$' >/dev/null ||
+find_window 10 --name '^Record Properties$' >/dev/null ||
     fail "no Record Properties for the found record"
 sleep 0.5
 xdotool key alt+g
-timeout 10 xdotool search --sync --name '^Generate Password$' >/dev/null ||
+find_window 10 --name '^Generate Password$' >/dev/null ||
     fail "no password generator"
 sleep 0.5
 import -window root "$out_dir/import-find-generator.png"
@@ -85,11 +86,11 @@ sleep 0.5
 
 # Save: a name, then a file password; a weak one is asked about, and refused here.
 xdotool key ctrl+s
-timeout 10 xdotool search --sync --name '^Save As' >/dev/null || fail "no Save As dialog"
+find_window 10 --name '^Save As' >/dev/null || fail "no Save As dialog"
 sleep 0.5
 xdotool type --delay 5 "$work/mine.zvd"
 xdotool key Return
-timeout 10 xdotool search --sync --name '^File Password$' >/dev/null || fail "no File Password"
+find_window 10 --name '^File Password$' >/dev/null || fail "no File Password"
 sleep 0.5
 xdotool type --delay 10 summer
 xdotool key Tab

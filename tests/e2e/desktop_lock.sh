@@ -7,6 +7,7 @@
 # private settings file, and the program runs without core files.
 # Usage: desktop_lock.sh ZELVANT ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/find_window.sh"
 
 if [ "${1:-}" = --inside ]; then
     inside=1
@@ -45,7 +46,7 @@ fail() {
 shown() { xdotool search --onlyvisible --name '.' 2>/dev/null | while read -r w; do
     xdotool getwindowname "$w"; done | grep -v '^$' | sort -u || true; }
 wait_for() {  # NAME_PATTERN: its window id once on screen
-    timeout 15 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1
+    find_window 15 --onlyvisible --name "$1" 2>/dev/null | head -1
 }
 
 dialog=$(wait_for '^File Password:bank\.zvd$') || fail "no password dialog"

@@ -5,6 +5,7 @@
 # (screenshot), then it quits through the keyboard.
 # Usage: desktop_open_file.sh BUILD_DIR ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/find_window.sh"
 
 if [ "${1:-}" = --inside ]; then
     inside=1
@@ -36,7 +37,7 @@ fail() {
 }
 
 gio open "$work/bank.zvd" || fail "gio cannot open a .zvd file"
-dialog=$(timeout 30 xdotool search --sync --name '^File Password:bank\.zvd$' | head -1) ||
+dialog=$(find_window 30 --name '^File Password:bank\.zvd$' | head -1) ||
     fail "the installed program did not ask for the file's password"
 pid=$(xdotool getwindowpid "$dialog")
 [ "$(readlink "/proc/$pid/exe")" = "$work/stage/usr/bin/zelvant" ] ||
@@ -44,14 +45,14 @@ pid=$(xdotool getwindowpid "$dialog")
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 20 "$password"
 xdotool key Return
-window=$(timeout 30 xdotool search --sync --name '^Zelvant - bank\.zvd$' | head -1) ||
+window=$(find_window 30 --name '^Zelvant - bank\.zvd$' | head -1) ||
     fail "no main window titled 'Zelvant - bank.zvd'"
 sleep 0.5
 import -window root "$out_dir/desktop-open-file.png"
 # The Print dialog lists the installed templates and the user's own.
 xdotool windowfocus --sync "$window"
 xdotool key ctrl+p
-print=$(timeout 10 xdotool search --sync --name '^Print/Print Preview$' | head -1) ||
+print=$(find_window 10 --name '^Print/Print Preview$' | head -1) ||
     fail "no Print dialog"
 sleep 0.5
 import -window root "$out_dir/desktop-open-file-print.png"

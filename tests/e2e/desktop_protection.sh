@@ -5,6 +5,7 @@
 # the new password, in the program and with zelvant-cli.
 # Usage: desktop_protection.sh ZELVANT ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/find_window.sh"
 
 if [ "${1:-}" = --inside ]; then
     inside=1
@@ -35,12 +36,12 @@ fail() { echo "protection: $*" >&2; [ -n "$pid" ] && kill "$pid" 2>/dev/null; ex
 start() {  # PASSWORD
     XDG_CONFIG_HOME="$work/config" "$program" "$file" &
     pid=$!
-    dialog=$(timeout 30 xdotool search --sync --name '^File Password:bank\.zvd$' | head -1) ||
+    dialog=$(find_window 30 --name '^File Password:bank\.zvd$' | head -1) ||
         fail "no password dialog"
     xdotool windowfocus --sync "$dialog"
     xdotool type --delay 10 "$1"
     xdotool key Return
-    window=$(timeout 30 xdotool search --sync --name '^Zelvant - bank\.zvd$' | head -1) ||
+    window=$(find_window 30 --name '^Zelvant - bank\.zvd$' | head -1) ||
         fail "no main window titled 'Zelvant - bank.zvd'"
     sleep 1
 }
@@ -59,7 +60,7 @@ quit() {
 
 # Answers the next box titled Zelvant with Alt+Y (Yes) and waits until it has gone.
 yes_to_box() {  # WHAT
-    box=$(timeout 30 xdotool search --sync --onlyvisible --name '^Zelvant$' | head -1) ||
+    box=$(find_window 30 --onlyvisible --name '^Zelvant$' | head -1) ||
         fail "no $1 question"
     xdotool windowfocus --sync "$box"
     sleep 0.3
@@ -79,7 +80,7 @@ xdotool windowfocus --sync "$window"
 xdotool key alt+f
 sleep 0.3
 xdotool key p
-dialog=$(timeout 30 xdotool search --sync --name '^File Password$' | head -1) ||
+dialog=$(find_window 30 --name '^File Password$' | head -1) ||
     fail "no new-password dialog"
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 10 "$new"

@@ -5,6 +5,7 @@
 # through the keyboard.
 # Usage: desktop_smoke.sh ZELVANT ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/find_window.sh"
 
 if [ "${1:-}" = --inside ]; then
     inside=1
@@ -29,13 +30,13 @@ run() {
     pid=$!
     fail() { echo "smoke: $*" >&2; kill "$pid" 2>/dev/null || true; exit 1; }
 
-    dialog=$(timeout 30 xdotool search --sync --name '^File Password:bank\.zvd$' | head -1) ||
+    dialog=$(find_window 30 --name '^File Password:bank\.zvd$' | head -1) ||
         fail "no password dialog"
     xdotool windowfocus --sync "$dialog"
     xdotool type --delay 20 "$password"
     xdotool key Return
 
-    window=$(timeout 30 xdotool search --sync --name '^Zelvant - bank\.zvd$' | head -1) ||
+    window=$(find_window 30 --name '^Zelvant - bank\.zvd$' | head -1) ||
         fail "no main window titled 'Zelvant - bank.zvd'"
     sleep 1
     # Show the records of the first folder: the tree has the focus after opening.
@@ -51,7 +52,7 @@ run() {
     xdotool key alt+v
     sleep 0.3
     xdotool key Down Down Down Down Return
-    popup=$(timeout 10 xdotool search --sync --name '^Password Popup$' | head -1) ||
+    popup=$(find_window 10 --name '^Password Popup$' | head -1) ||
         fail "no password popup"
     xdotool windowfocus --sync "$popup"
     xdotool type --delay 20 "Northwind"

@@ -5,6 +5,7 @@
 # the edit is in the data file. A SIGTERM while a dialog is up ends the program as well.
 # Usage: desktop_terminate.sh ZELVANT ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/find_window.sh"
 
 if [ "${1:-}" = --inside ]; then
     inside=1
@@ -42,7 +43,7 @@ ended() {
     return 1
 }
 window() {
-    timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -1
+    find_window 30 --onlyvisible --name "$1" | head -1
 }
 type_password() {
     dialog=$(window "$1") || fail "no password dialog '$1'"

@@ -4,6 +4,7 @@
 # it again by itself.
 # Usage: desktop_tray.sh ZELVANT ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/find_window.sh"
 
 if [ "${1:-}" = --inside ]; then
     inside=1
@@ -31,12 +32,12 @@ pid=$!
 fail() { echo "tray: $*" >&2; exit 1; }
 visible() { xdotool search --onlyvisible --name '^Zelvant - bank\.zvd$' 2>/dev/null | wc -l; }
 
-dialog=$(timeout 30 xdotool search --sync --name '^File Password:bank\.zvd$' | head -1) ||
+dialog=$(find_window 30 --name '^File Password:bank\.zvd$' | head -1) ||
     fail "no password dialog"
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 20 "$password"
 xdotool key Return
-window=$(timeout 30 xdotool search --sync --name '^Zelvant - bank\.zvd$' | head -1) ||
+window=$(find_window 30 --name '^Zelvant - bank\.zvd$' | head -1) ||
     fail "no main window"
 sleep 2
 import -window root "$out_dir/desktop-tray.png"
