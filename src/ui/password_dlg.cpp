@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -76,7 +77,9 @@ CPasswordDlgBase::CPasswordDlgBase(settings::ISettingsStore& store, QWidget* par
     : QDialog(parent), store_(store) {}
 
 CPasswordDlgBase::~CPasswordDlgBase() {
+    // The derived dialog is gone by now: its handlers of the edits must not hear the wipe.
     for (QLineEdit* edit : edits_) {
+        const QSignalBlocker quiet(edit);
         WipeEdit(*edit);
     }
 }
