@@ -216,9 +216,12 @@ WipedString SealedPasswordBytes(std::string_view typed) {
 void SealPayload(const SealedKey& key, const SealedHeader& header, std::span<std::uint8_t> payload,
                  std::span<std::uint8_t, kSealTagSize> tag) {
     const auto ad = FormatHeader(header);
+    // libsodium declares the message pointers non-null even when there are no bytes.
+    std::uint8_t none = 0;
+    std::uint8_t* bytes = payload.empty() ? &none : payload.data();
     ::crypto_aead_xchacha20poly1305_ietf_encrypt_detached(
-        payload.data(), tag.data(), nullptr, payload.data(), payload.size(), ad.data(), ad.size(),
-        nullptr, header.nonce.data(), key.Bytes());
+        bytes, tag.data(), nullptr, bytes, payload.size(), ad.data(), ad.size(), nullptr,
+        header.nonce.data(), key.Bytes());
 }
 
 bool OpenPayload(const SealedKey& key, std::span<const std::uint8_t, kSealedHeaderSize> header,
@@ -227,9 +230,11 @@ bool OpenPayload(const SealedKey& key, std::span<const std::uint8_t, kSealedHead
         return false;
     }
     const std::uint8_t* nonce = header.data() + kNonceAt;
+    std::uint8_t none = 0;
+    std::uint8_t* bytes = data.empty() ? &none : data.data();
     if (::crypto_aead_xchacha20poly1305_ietf_decrypt_detached(
-            data.data(), nullptr, data.data(), data.size(), tag.data(), header.data(),
-            header.size(), nonce, key.Bytes()) != 0) {
+            bytes, nullptr, bytes, data.size(), tag.data(), header.data(), header.size(), nonce,
+            key.Bytes()) != 0) {
         SecureWipe(data.data(), data.size());
         return false;
     }
