@@ -42,4 +42,16 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ec));
 }
 
+bool CliDocument::OpenOrStart(const std::string& path, bool exists, bool passwordFirst) {
+    if (exists) {
+        // The current password must open the file before it is changed.
+        return CheckReadable(path) && doc.OnOpenDocument(path);
+    }
+    doc.OnNewDocument();
+    if (passwordFirst) {
+        prompt.ReadNewPasswordAhead(doc.Form());
+    }
+    return true;
+}
+
 }  // namespace zelvant::cli

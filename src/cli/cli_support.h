@@ -51,6 +51,11 @@ struct CliDocument {
         return kExitFailed;
     }
 
+    // Opens the file, or starts a new document when it does not exist; false when the open
+    // failed. A new document's password is read at once when `passwordFirst`: on standard input
+    // its line comes before the data that follows.
+    bool OpenOrStart(const std::string& path, bool exists, bool passwordFirst);
+
     PasswordReader reader;
     CliPasswordPrompt prompt;
     StderrSink sink;

@@ -278,16 +278,8 @@ int Import(const ParsedArgs& args) {
     }
     CliDocument d(args);
     const bool existing = Exists(path);
-    if (existing) {
-        // The current password must open the file before its contents may be replaced.
-        if (!CheckReadable(path) || !d.doc.OnOpenDocument(path)) {
-            return d.Failed();
-        }
-    } else {
-        d.doc.OnNewDocument();
-        if (fromStdin) {
-            d.prompt.ReadNewPasswordAhead(d.doc.Form());  // its line comes before the JSON
-        }
+    if (!d.OpenOrStart(path, existing, fromStdin)) {
+        return d.Failed();
     }
     if (fromStdin && !readJson()) {
         return kExitFailed;

@@ -44,15 +44,8 @@ int ImportExport(const ParsedArgs& args) {
     }
     CliDocument d(args);
     const bool existing = Exists(path);
-    if (existing) {
-        if (!CheckReadable(path) || !d.doc.OnOpenDocument(path)) {
-            return d.Failed();
-        }
-    } else {
-        d.doc.OnNewDocument();
-        if (fromStdin) {
-            d.prompt.ReadNewPasswordAhead(d.doc.Form());  // its line comes before the export
-        }
+    if (!d.OpenOrStart(path, existing, fromStdin)) {
+        return d.Failed();
     }
     if (fromStdin && !readSource()) {
         return kExitFailed;
