@@ -1,4 +1,5 @@
 #include "ui/file_questions.h"
+#include "ui/local_path.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -66,7 +67,7 @@ bool AskReload(QWidget* parent, const QString& name) {
 
 QMessageBox::StandardButton AskRestoreRecovery(QWidget* parent, const QString& path,
                                                const RecoveryFile& recovery) {
-    const QString kept = QFile::decodeName(QByteArray::fromStdString(recovery.path));
+    const QString kept = FromLocalPath(recovery.path);
     const QString when = QLocale().toString(QFileInfo(kept).lastModified(), QLocale::ShortFormat);
     QString text = QStringLiteral(
                        "Zelvant ended on %1 without being able to ask you about unsaved changes "

@@ -1,4 +1,5 @@
 #include "ui/file_watch.h"
+#include "ui/local_path.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,7 +26,7 @@ void CDataFileWatch::Watch(const QString& path) {
     }
     settle_.stop();
     path_ = path;
-    reported_ = StampOf(QFile::encodeName(path).toStdString());
+    reported_ = StampOf(LocalPath(path));
     if (!path.isEmpty()) {
         watcher_.addPath(QFileInfo(path).absolutePath());
         Rewatch();
@@ -44,7 +45,7 @@ void CDataFileWatch::Check() {
         return;
     }
     Rewatch();
-    const FileStamp now = StampOf(QFile::encodeName(path_).toStdString());
+    const FileStamp now = StampOf(LocalPath(path_));
     if (now == reported_ || !changed_()) {
         return;
     }

@@ -1,4 +1,5 @@
 #include "ui/main_frame.h"
+#include "ui/local_path.h"
 
 #include <QAction>
 #include <QApplication>
@@ -67,14 +68,6 @@ std::int64_t MonotonicMs() {
         return timer;
     }();
     return started.elapsed();
-}
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-QString FromLocalPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 }  // namespace

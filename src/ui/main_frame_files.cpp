@@ -12,14 +12,11 @@
 #include <QUrl>
 
 #include "ui/file_questions.h"
+#include "ui/local_path.h"
 #include "ui/main_frame.h"
 
 namespace zelvant::ui {
 namespace {
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 // The first data file among the dropped ones.
 QString DroppedDataFile(const QMimeData* data) {
@@ -45,6 +42,13 @@ void CMainFrame::OpenFromOutside(const QString& path) {
     }
     // The security password was refused: the window stays shut, whatever is asked of it.
     if (guard_ != nullptr && guard_->Locked()) {
+        return;
+    }
+    // Started again on the file it shows: reopening would ask for its password again, or ask
+    // to throw away the edits made since the last save.
+    const QString open = doc_->PathName().empty() ? QString() : FromLocalPath(doc_->PathName());
+    if (!open.isEmpty() &&
+        QFileInfo(open).canonicalFilePath() == QFileInfo(path).canonicalFilePath()) {
         return;
     }
     if (AskToSaveModified()) {

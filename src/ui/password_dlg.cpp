@@ -1,4 +1,5 @@
 #include "ui/password_dlg.h"
+#include "ui/local_path.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -310,7 +311,7 @@ bool CQtPasswordPrompt::AskPassword(const std::string& caption, FileForm form,
     CPasswordDlg dialog(store_, parent_.data());
     dialog.SetProtection(form, false);
     // The caption ends in a file name, which is in the file system's encoding.
-    dialog.setWindowTitle(QFile::decodeName(QByteArray::fromStdString(caption)));
+    dialog.setWindowTitle(FromLocalPath(caption));
     if (ExecDialog(dialog) != QDialog::Accepted) {
         return false;
     }

@@ -1,4 +1,5 @@
 #include "ui/protection_bar.h"
+#include "ui/local_path.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,10 +14,6 @@
 
 namespace zelvant::ui {
 namespace {
-
-QString FromLocalPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 // Asks a Yes/No question; No is the answer to anything but Yes.
 bool Ask(QWidget* parent, const QString& text, QMessageBox::Icon icon) {

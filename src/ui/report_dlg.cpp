@@ -1,4 +1,5 @@
 #include "ui/report_dlg.h"
+#include "ui/local_path.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,15 +51,6 @@ constexpr char kPageName[] = "zvrep.htm";
 // Window show states as the stored placement holds them.
 constexpr int kShowNormal = 1;
 constexpr int kShowMaximized = 3;
-
-// File names go to the report core as the file system's bytes.
-std::string Native(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-QString FromNative(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 // Far longer commands are shown cut, so the question still fits on the screen.
 constexpr qsizetype kShownCommandLength = 600;
@@ -157,14 +149,14 @@ CReportDlg::CReportDlg(const CFolderSequence& folders, const QString& documentTi
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("templates"));
     for (const report::TemplateEntry& entry : templates_) {
-        const QString name = FromNative(entry.name);
+        const QString name = FromLocalPath(entry.name);
         auto* item = new QListWidgetItem(
             entry.user ? name + QString::fromUtf8(kOwnTemplateMark) : name, list_);
-        item->setToolTip(FromNative(entry.path));
+        item->setToolTip(FromLocalPath(entry.path));
     }
     connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0) {
-            selected_ = FromNative(templates_[static_cast<std::size_t>(row)].name);
+            selected_ = FromLocalPath(templates_[static_cast<std::size_t>(row)].name);
             selectedPath_ = templates_[static_cast<std::size_t>(row)].path;
             ShowPreview();
         }
@@ -218,7 +210,7 @@ CReportDlg::~CReportDlg() {
 
 bool CReportDlg::SelectTemplate(const QString& name) {
     for (std::size_t row = 0; row < templates_.size(); ++row) {
-        const QString entry = FromNative(templates_[row].name);
+        const QString entry = FromLocalPath(templates_[row].name);
         if (entry.compare(name, Qt::CaseInsensitive) == 0) {
             {
                 const QSignalBlocker quiet(list_);
@@ -239,9 +231,9 @@ void CReportDlg::ShowPreview() {
     }
     settings::CDirectSettings direct(store_);
     CQtMessageSink messages(this);
-    cursor_.Reset(folders_, Native(selected_));
+    cursor_.Reset(folders_, LocalPath(selected_));
     const std::string& templatePath = selectedPath_;
-    if (!QFileInfo::exists(FromNative(templatePath))) {
+    if (!QFileInfo::exists(FromLocalPath(templatePath))) {
         messages.ShowMessage(report::MissingTemplateFileMessage(templatePath));
         direct.SetLastTemplate("");
         return;
@@ -257,11 +249,11 @@ void CReportDlg::ShowPreview() {
     // Asked at most once per run, at its first command.
     report::CCommandGate commands(
         templatePath, [this](const std::string& path, const std::string& command) {
-            return AskToRunTemplateCommands(this, FromNative(path), QString::fromUtf8(command));
+            return AskToRunTemplateCommands(this, FromLocalPath(path), QString::fromUtf8(command));
         });
     const bool ran =
-        report::RunReportToFile(templatePath, Native(pagePath_), environment, diagnostics, messages,
-                                report::RunOptions{.runCommand = commands.Runner()});
+        report::RunReportToFile(templatePath, LocalPath(pagePath_), environment, diagnostics,
+                                messages, report::RunOptions{.runCommand = commands.Runner()});
     if (!diagnostics.text.empty()) {
         qWarning("%s", diagnostics.text.c_str());
     }

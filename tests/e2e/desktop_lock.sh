@@ -34,8 +34,9 @@ printf '%s\n' "$password" | "$cli" import "$file" "$demo_json" --password-stdin
 
 openbox >/dev/null 2>&1 &
 sleep 1
-# An idle "minute" of four seconds, so the lock comes without a long wait.
-ZELVANT_TEST_IDLE_MINUTE_MS=4000 "$program" "$file" &
+# An idle "minute" of ten seconds: the lock comes without a long wait, yet a slow CI machine
+# between two steps of this script does not count as a user walking away.
+ZELVANT_TEST_IDLE_MINUTE_MS=10000 "$program" "$file" &
 pid=$!
 fail() {
     echo "lock: $*" >&2
@@ -46,7 +47,7 @@ fail() {
 shown() { xdotool search --onlyvisible --name '.' 2>/dev/null | while read -r w; do
     xdotool getwindowname "$w"; done | grep -v '^$' | sort -u || true; }
 wait_for() {  # NAME_PATTERN: its window id once on screen
-    find_window 15 --onlyvisible --name "$1" 2>/dev/null | head -1
+    find_window 30 --onlyvisible --name "$1" 2>/dev/null | head -1
 }
 
 dialog=$(wait_for '^File Password:bank\.zvd$') || fail "no password dialog"
@@ -71,7 +72,7 @@ case "$primary" in *Northwind*) fail "selecting the site name put it on the X se
 import -window root "$out_dir/desktop-lock-open.png"
 
 # Hands off: the lock takes the dialog and the window away.
-for _ in $(seq 1 40); do
+for _ in $(seq 1 70); do
     if ! shown | grep -q -e 'Record Properties' -e 'bank\.zvd'; then break; fi
     sleep 0.5
 done
@@ -95,6 +96,9 @@ props=$(wait_for '^Record Properties$') || fail "Record Properties did not come 
 import -window root "$out_dir/desktop-lock-unlocked.png"
 xdotool windowfocus --sync "$props"
 xdotool key Escape
+find_window 1 --onlyvisible --name '^Record Properties$' >/dev/null &&
+    sleep 1 && find_window 1 --onlyvisible --name '^Record Properties$' >/dev/null &&
+    fail "Record Properties did not close on Escape"
 
 conf="$work/config/Quillmere/Zelvant.conf"
 grep -q '^PData' "$conf" && fail "the obfuscated password is still stored"
@@ -109,6 +113,6 @@ for _ in $(seq 1 50); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.2
 done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end after Alt+X"
+kill -0 "$pid" 2>/dev/null && fail "the program did not end after Alt+X; on screen: $(shown)"
 wait "$pid" || fail "the program ended with status $?"
 echo "lock: ok, screenshots in $out_dir/desktop-lock-*.png"

@@ -180,6 +180,13 @@ class FrameFilesTest : public QObject {
         QCOMPARE(dialogs_->asked.size(), 2);
         QCOMPARE(frame.windowTitle(), QStringLiteral("Zelvant - bank.zvd"));
         QVERIFY(FolderNames(frame).contains(QStringLiteral("Banking")));
+
+        // The file already open, by another spelling of its path: left as it is, edits and all.
+        AddFolder(frame, "Edited");
+        frame.OpenFromOutside(dir_->path() + QStringLiteral("/./bank.zvd"));
+        QCOMPARE(dialogs_->asked.size(), 2);
+        QVERIFY(FolderNames(frame).contains(QStringLiteral("Edited")));
+        QVERIFY(frame.Document().IsModified());
     }
 
     void trayTipFollowsTheOpenFile() {
