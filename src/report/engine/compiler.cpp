@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 
 namespace zelvant::report {
 
@@ -13,6 +14,7 @@ class CCompiler {
               CCompileError& error)
         : toks_(tokens), code_(code), vars_(vars), error_(error) {}
 
+    // template := NAME [ "(" NAME { "," NAME } ")" ] ";" statements "endtmpl" ";"
     bool Template(std::string& name, std::size_t& paramCount) {
         const unsigned firstLine = toks_.front().line;
         if (!IsKind(CToken::Kind::Ident)) {
@@ -20,43 +22,28 @@ class CCompiler {
         }
         name = std::string(TokenText(toks_[pos_]));
         ++pos_;
-        if (IsSym(kLeftParen)) {
-            ++pos_;
-            for (;;) {
+        if (Accept(kLeftParen)) {
+            do {
                 if (!IsKind(CToken::Kind::Ident)) {
                     return Error(LineHere(), "invalid parameter name");
                 }
                 vars_.emplace_back(TokenText(toks_[pos_]));
                 ++paramCount;
                 ++pos_;
-                if (IsSym(kComma)) {
-                    ++pos_;
-                    continue;
-                }
-                if (IsSym(kRightParen)) {
-                    ++pos_;
-                    break;
-                }
-                return Error(firstLine, "expected ) on parameter list");
-            }
+            } while (Accept(kComma));
+            Expect(kRightParen, firstLine, "expected ) on parameter list");
         }
-        if (!Expect(kSemicolon, LineHere(), "statement end expected")) {
-            return false;
-        }
+        Expect(kSemicolon, LineHere(), "statement end expected");
         const CSlot body = Statements();
-        if (failed_) {
-            return false;
-        }
         if (body.IsEmpty()) {
-            return Error(firstLine, "no statements in template");
+            Error(firstLine, "no statements in template");
         }
         if (AtEnd()) {
-            return Error(firstLine, "missing endtmpl");
+            Error(firstLine, "missing endtmpl");
         }
-        if (!Expect(kEndTmpl, LineHere(), "unrecognized statement")) {
-            return false;
-        }
-        if (!Expect(kSemicolon, LineHere(), "statement end expected")) {
+        Expect(kEndTmpl, LineHere(), "unrecognized statement");
+        Expect(kSemicolon, LineHere(), "statement end expected");
+        if (failed_) {
             return false;
         }
         code_.root = body;
@@ -77,13 +64,18 @@ class CCompiler {
         return std::string_view(code_.pool).substr(t.pos, t.len);
     }
 
-    // Takes the symbol when it stands next; otherwise records the error.
-    bool Expect(int sym, unsigned line, const char* message) {
+    bool Accept(int sym) {
         if (!IsSym(sym)) {
-            return Error(line, message);
+            return false;
         }
         ++pos_;
         return true;
+    }
+
+    // Takes the symbol when it stands next; otherwise records the error. Callers go on
+    // regardless: only the first error is kept, and Statements() stops once one is.
+    bool Expect(int sym, unsigned line, const char* message) {
+        return Accept(sym) || Error(line, message);
     }
 
     bool Error(unsigned line, const char* message) {
@@ -93,6 +85,16 @@ class CCompiler {
             error_.message = message;
         }
         return false;
+    }
+
+    // `rule` must find something. The error names `line`, or else the line the rule stopped on.
+    CSlot Required(CSlot (CCompiler::*rule)(), const char* message,
+                   std::optional<unsigned> line = std::nullopt) {
+        const CSlot s = (this->*rule)();
+        if (s.IsEmpty()) {
+            Error(line.value_or(LineHere()), message);
+        }
+        return s;
     }
 
     static CSlot NodeSlot(CSyntaxNode* n) {
@@ -135,17 +137,18 @@ class CCompiler {
         tail = link.node;
     }
 
+    // statements := { statement ";" }
+    // The recovery point: after an error no further statement is read, and what the callers
+    // above built since is thrown away with the failed compile.
     CSlot Statements() {
         CSlot head;
         CSyntaxNode* tail = nullptr;
-        for (;;) {
+        while (!failed_) {
             const CSlot st = Statement();
-            if (failed_ || st.IsEmpty()) {
+            if (st.IsEmpty()) {
                 break;
             }
-            if (!Expect(kSemicolon, LineHere(), "statement end expected")) {
-                break;
-            }
+            Expect(kSemicolon, LineHere(), "statement end expected");
             Append(head, tail, kSemicolon, st);
         }
         return failed_ ? CSlot{} : head;
@@ -159,6 +162,8 @@ class CCompiler {
         return true;
     }
 
+    // statement := if | while | setoutput | expr | TEXT | ("tmpl" | "sys") "." call
+    //            | "break" | "continue" | "return" | "exit" | "execute" "(" expr ")"
     CSlot Statement() {
         if (IsSym(kIf)) {
             return If();
@@ -170,16 +175,13 @@ class CCompiler {
             return SetOutput();
         }
         CSlot e = Expression();
-        if (failed_) {
-            return {};
-        }
         if (!e.IsEmpty()) {
             if (e.IsNode() && e.node->kind == kEnv) {
                 e.node->first = LongSlot(1);  // the statement mark
             }
             return e;
         }
-        if (AtEnd()) {
+        if (failed_ || AtEnd()) {
             return {};
         }
         const CToken& t = toks_[pos_];
@@ -200,24 +202,15 @@ class CCompiler {
             case kSys: {
                 const bool tmpl = t.sym == kTmpl;
                 ++pos_;
-                if (!Expect(kDot, line, tmpl ? "tmpl lacks ." : "sys lacks .")) {
-                    return {};
-                }
-                const CSlot call = Call();
-                if (failed_) {
-                    return {};
-                }
-                if (call.IsEmpty()) {
-                    Error(line, tmpl ? "tmpl lacks name" : "sys lacks name");
-                    return {};
-                }
+                Expect(kDot, line, tmpl ? "tmpl lacks ." : "sys lacks .");
+                const CSlot call =
+                    Required(&CCompiler::Call, tmpl ? "tmpl lacks name" : "sys lacks name", line);
                 return Node(t.sym, CSlot{}, call);
             }
             case kBreak:
             case kContinue:
                 if (whileLevel_ == 0) {
                     Error(line, "break/continue requires enclosing while");
-                    return {};
                 }
                 [[fallthrough]];
             case kReturn:
@@ -226,20 +219,10 @@ class CCompiler {
                 return Node(t.sym, CSlot{}, CSlot{});
             case kExecute: {
                 ++pos_;
-                if (!Expect(kLeftParen, line, "execute lacks (")) {
-                    return {};
-                }
-                const CSlot e2 = Expression();
-                if (failed_) {
-                    return {};
-                }
-                if (e2.IsEmpty()) {
-                    Error(line, "execute: invalid expression");
-                    return {};
-                }
-                if (!Expect(kRightParen, line, "execute lacks )")) {
-                    return {};
-                }
+                Expect(kLeftParen, line, "execute lacks (");
+                const CSlot e2 =
+                    Required(&CCompiler::Expression, "execute: invalid expression", line);
+                Expect(kRightParen, line, "execute lacks )");
                 return Node(kExecute, CSlot{}, e2);
             }
             default:
@@ -249,16 +232,16 @@ class CCompiler {
 
     // The closing keyword of a block: out of tokens gives `missing`, another token
     // "unrecognized statement".
-    bool Close(int keyword, unsigned line, const char* missing) {
+    void Close(int keyword, unsigned line, const char* missing) {
         if (AtEnd()) {
-            return Error(line, missing);
+            Error(line, missing);
+        } else {
+            Expect(keyword, LineHere(), "unrecognized statement");
         }
-        if (!Expect(keyword, LineHere(), "unrecognized statement")) {
-            return false;
-        }
-        return true;
     }
 
+    // if := "if" expr ";" statements { "elseif" expr ";" statements } [ "else" ";" statements ]
+    //       "endif"
     CSlot If() {
         const unsigned line = LineHere();
         struct Leave {
@@ -268,77 +251,46 @@ class CCompiler {
         if (!EnterBlock(line)) {
             return {};
         }
-        CSlot first = Branch(line, "if lacks expression");
-        if (failed_) {
-            return {};
-        }
         // An else-part nests to the right; it is built in a loop rather than by recursion.
-        CSlot root = first;
+        CSlot root = Branch(line, "if lacks expression");
         CSyntaxNode* open = nullptr;  // the "else" node whose alternative is still to come
-        for (;;) {
-            if (IsSym(kElse)) {
-                const unsigned elseLine = LineHere();
-                ++pos_;
-                if (!Expect(kSemicolon, elseLine, "statement end expected")) {
-                    return {};
-                }
-                const CSlot chain = Statements();
-                if (failed_) {
-                    return {};
-                }
-                if (open == nullptr) {
-                    root = Node(kElse, chain, root);
-                } else {
-                    open->first = Node(kElse, chain, open->first);
-                }
-                break;
+        while (IsSym(kElseIf)) {
+            const CSlot next = Branch(LineHere(), "elseif lacks expression");
+            // Provisionally the final alternative; wrapped in an "else" node if more follows.
+            if (open == nullptr) {
+                root = Node(kElse, next, root);
+                open = root.node;
+            } else {
+                const CSlot wrapped = Node(kElse, next, open->first);
+                open->first = wrapped;
+                open = wrapped.node;
             }
-            if (IsSym(kElseIf)) {
-                const unsigned elseLine = LineHere();
-                const CSlot next = Branch(elseLine, "elseif lacks expression");
-                if (failed_) {
-                    return {};
-                }
-                // Provisionally the final alternative; wrapped in an "else" node if more follows.
-                if (open == nullptr) {
-                    root = Node(kElse, next, root);
-                    open = root.node;
-                } else {
-                    const CSlot wrapped = Node(kElse, next, open->first);
-                    open->first = wrapped;
-                    open = wrapped.node;
-                }
-                continue;
+        }
+        if (IsSym(kElse)) {
+            const unsigned elseLine = LineHere();
+            ++pos_;
+            Expect(kSemicolon, elseLine, "statement end expected");
+            const CSlot chain = Statements();
+            if (open == nullptr) {
+                root = Node(kElse, chain, root);
+            } else {
+                open->first = Node(kElse, chain, open->first);
             }
-            break;
         }
-        if (!Close(kEndIf, line, "if lacks endif")) {
-            return {};
-        }
+        Close(kEndIf, line, "if lacks endif");
         return root;
     }
 
-    // "if"/"elseif" condition ";" statements, as an "if" node.
+    // branch := ("if" | "elseif") expr ";" statements, as an "if" node.
     CSlot Branch(unsigned line, const char* lacks) {
         ++pos_;
-        const CSlot cond = Expression();
-        if (failed_) {
-            return {};
-        }
-        if (cond.IsEmpty()) {
-            Error(line, lacks);
-            return {};
-        }
-        if (!Expect(kSemicolon, line, "statement end expected")) {
-            return {};
-        }
+        const CSlot cond = Required(&CCompiler::Expression, lacks, line);
+        Expect(kSemicolon, line, "statement end expected");
         const CSlot chain = Statements();
-        if (failed_) {
-            return {};
-        }
         return Node(kIf, chain, cond);
     }
 
+    // while := "while" expr [ "," expr ] ";" statements "endwhile"
     CSlot While() {
         const unsigned line = LineHere();
         struct Leave {
@@ -355,36 +307,16 @@ class CCompiler {
         }
         if (whileLevel_ > kMaxWhileNesting) {
             Error(line, "nested while statement limit exceded");
-            return {};
         }
         ++pos_;
-        const CSlot cond = Expression();
-        if (failed_) {
-            return {};
-        }
-        if (cond.IsEmpty()) {
-            Error(line, "while lacks expression");
-            return {};
-        }
+        const CSlot cond = Required(&CCompiler::Expression, "while lacks expression", line);
         CSlot iter;
-        if (IsSym(kComma)) {
-            ++pos_;
-            iter = Expression();
-            if (failed_) {
-                return {};
-            }
-            if (iter.IsEmpty()) {
-                Error(LineHere(), "while lacks iterator expression");
-                return {};
-            }
+        if (Accept(kComma)) {
+            iter = Required(&CCompiler::Expression, "while lacks iterator expression");
         }
-        if (!Expect(kSemicolon, line, "while lacks iterator statement")) {
-            return {};
-        }
+        Expect(kSemicolon, line, "while lacks iterator statement");
         CSlot body = Statements();
-        if (failed_ || !Close(kEndWhile, line, "while lacks endwhile")) {
-            return {};
-        }
+        Close(kEndWhile, line, "while lacks endwhile");
         if (!iter.IsEmpty()) {
             CSyntaxNode* tail = nullptr;
             for (CSlot s = body; s.IsNode(); s = s.node->first) {
@@ -395,6 +327,7 @@ class CCompiler {
         return Node(kWhile, body, cond);
     }
 
+    // setoutput := "setoutput" call ";" statements "endsetoutput"
     CSlot SetOutput() {
         const unsigned line = LineHere();
         struct Leave {
@@ -405,24 +338,14 @@ class CCompiler {
             return {};
         }
         ++pos_;
-        const CSlot call = Call();
-        if (failed_) {
-            return {};
-        }
-        if (call.IsEmpty()) {
-            Error(line, "setoutput lacks name");
-            return {};
-        }
-        if (!Expect(kSemicolon, line, "statement end expected")) {
-            return {};
-        }
+        const CSlot call = Required(&CCompiler::Call, "setoutput lacks name", line);
+        Expect(kSemicolon, line, "statement end expected");
         const CSlot body = Statements();
-        if (failed_ || !Close(kEndSetOutput, line, "setoutput lacks endsetoutput")) {
-            return {};
-        }
+        Close(kEndSetOutput, line, "setoutput lacks endsetoutput");
         return Node(kSetOutput, body, call);
     }
 
+    // call := NAME [ "(" expr { "," expr } ")" ]
     CSlot Call() {
         if (!IsKind(CToken::Kind::Ident)) {
             return {};
@@ -437,32 +360,16 @@ class CCompiler {
         if (IsSym(kLeftParen)) {
             const unsigned parenLine = LineHere();
             ++pos_;
-            for (;;) {
-                const CSlot arg = Expression();
-                if (failed_) {
-                    return {};
-                }
-                if (arg.IsEmpty()) {
-                    Error(LineHere(), "invalid parameter");
-                    return {};
-                }
-                Append(args, tail, kComma, arg);
-                if (IsSym(kComma)) {
-                    ++pos_;
-                    continue;
-                }
-                if (IsSym(kRightParen)) {
-                    ++pos_;
-                    break;
-                }
-                Error(parenLine, "expected ) on parameter list");
-                return {};
-            }
+            do {
+                Append(args, tail, kComma, Required(&CCompiler::Expression, "invalid parameter"));
+            } while (Accept(kComma));
+            Expect(kRightParen, parenLine, "expected ) on parameter list");
         }
         return Node(kCall, name, args);
     }
 
-    // Parser recursion that adds no node (parentheses, prefix operators) is bounded too.
+    // Parser recursion that adds no node (parentheses, prefix operators) is bounded too. Past
+    // the bound the rule gives up at once, error or not, so that the stack stays bounded.
     bool Enter() {
         if (++exprLevel_ > kMaxNesting) {
             return Error(LineHere(), "expression too deeply nested");
@@ -470,6 +377,8 @@ class CCompiler {
         return true;
     }
 
+    // expr := or [ "=" expr ]   (the left side a variable)
+    // or := and { "or" and }    and := comparison { "and" comparison }
     CSlot Expression() {
         struct Leave {
             int& level;
@@ -480,63 +389,51 @@ class CCompiler {
         }
         const unsigned startLine = LineHere();
         const CSlot left = LeftAssoc({kOr, kAnd}, &CCompiler::Comparison);
-        if (failed_ || left.IsEmpty() || !IsSym(kAssign)) {
+        if (left.IsEmpty() || !IsSym(kAssign)) {
             return left;
         }
         if (!left.IsVar()) {
             Error(startLine, "variable required for assignment");
-            return {};
         }
         ++pos_;
-        const CSlot right = Expression();
-        if (failed_) {
-            return {};
-        }
-        if (right.IsEmpty()) {
-            Error(LineHere(), "invalid expression");
-            return {};
-        }
+        const CSlot right = Required(&CCompiler::Expression, "invalid expression");
         return Node(kAssign, left, right);
     }
 
+    // comparison := additive { ("<" | ">" | "<=" | ">=" | "==" | "!=") additive }
     CSlot Comparison() {
         return LeftAssoc({kLess, kGreater, kLessEqual, kGreaterEqual, kEqual, kNotEqual},
                          &CCompiler::Additive);
     }
+    // additive := term { ("+" | "-") term }
     CSlot Additive() { return LeftAssoc({kPlus, kMinus}, &CCompiler::Term); }
+    // term := concatenation { ("*" | "/" | "%") concatenation }
     CSlot Term() { return LeftAssoc({kTimes, kDivide, kModulo}, &CCompiler::Concatenation); }
+    // concatenation := unary { "$" unary }
     CSlot Concatenation() { return LeftAssoc({kConcat}, &CCompiler::Unary); }
 
+    // One binary level: next { op next }, grouping to the left.
     CSlot LeftAssoc(std::initializer_list<int> ops, CSlot (CCompiler::*next)()) {
         CSlot left = (this->*next)();
-        while (!failed_ && !left.IsEmpty()) {
+        while (!left.IsEmpty()) {
             const auto op =
                 std::find_if(ops.begin(), ops.end(), [this](int s) { return IsSym(s); });
             if (op == ops.end()) {
                 break;
             }
             ++pos_;
-            const CSlot right = (this->*next)();
-            if (failed_) {
-                return {};
-            }
-            if (right.IsEmpty()) {
-                Error(LineHere(), "invalid operand");
-                return {};
-            }
+            const CSlot right = Required(next, "invalid operand");
             left = Node(*op, left, right);
         }
-        return failed_ ? CSlot{} : left;
+        return left;
     }
 
+    // unary := postfix | ("-" | "+" | "!" | "++" | "--") unary   (++/-- on a variable)
     CSlot Unary() {
         const CSlot p = Postfix();
-        if (failed_ || !p.IsEmpty()) {
+        if (!p.IsEmpty() || !(IsSym(kMinus) || IsSym(kPlus) || IsSym(kNot) || IsSym(kIncrement) ||
+                              IsSym(kDecrement))) {
             return p;
-        }
-        if (!(IsSym(kMinus) || IsSym(kPlus) || IsSym(kNot) || IsSym(kIncrement) ||
-              IsSym(kDecrement))) {
-            return {};
         }
         const int op = toks_[pos_].sym;
         ++pos_;
@@ -547,39 +444,33 @@ class CCompiler {
         if (!Enter()) {
             return {};
         }
-        const CSlot operand = Unary();
-        if (failed_) {
-            return {};
-        }
-        if (operand.IsEmpty()) {
-            Error(LineHere(), "invalid operand");
-            return {};
-        }
+        const CSlot operand = Required(&CCompiler::Unary, "invalid operand");
         if (op == kIncrement || op == kDecrement) {
             if (!operand.IsVar()) {
                 Error(LineHere(), "variable required for ++/--");
-                return {};
             }
             return Node(op, LongSlot(1), operand);
         }
         return Node(op, CSlot{}, operand);
     }
 
+    // postfix := primary { "++" | "--" }   (on a variable)
     CSlot Postfix() {
         const unsigned firstLine = LineHere();
         CSlot p = Primary();
-        while (!failed_ && !p.IsEmpty() && (IsSym(kIncrement) || IsSym(kDecrement))) {
+        while (!p.IsEmpty() && (IsSym(kIncrement) || IsSym(kDecrement))) {
             if (!p.IsVar()) {
                 Error(firstLine, "variable required for ++/--");
-                return {};
             }
             const int op = toks_[pos_].sym;
             ++pos_;
             p = Node(op, LongSlot(0), p);
         }
-        return failed_ ? CSlot{} : p;
+        return p;
     }
 
+    // primary := STRING | LONG | DOUBLE | NAME | "(" expr ")" | substr | env
+    //          | "param" "[" expr "]"
     CSlot Primary() {
         if (AtEnd()) {
             return {};
@@ -615,17 +506,8 @@ class CCompiler {
         switch (t.sym) {
             case kLeftParen: {
                 ++pos_;
-                const CSlot e = Expression();
-                if (failed_) {
-                    return {};
-                }
-                if (e.IsEmpty()) {
-                    Error(LineHere(), "invalid expression");
-                    return {};
-                }
-                if (!Expect(kRightParen, line, "expected ) on expression")) {
-                    return {};
-                }
+                const CSlot e = Required(&CCompiler::Expression, "invalid expression");
+                Expect(kRightParen, line, "expected ) on expression");
                 return e;
             }
             case kSubstr:
@@ -634,20 +516,9 @@ class CCompiler {
                 return Env(line);
             case kParam: {
                 ++pos_;
-                if (!Expect(kLeftBracket, line, "expected [ after param")) {
-                    return {};
-                }
-                const CSlot e = Expression();
-                if (failed_) {
-                    return {};
-                }
-                if (e.IsEmpty()) {
-                    Error(LineHere(), "invalid param expression");
-                    return {};
-                }
-                if (!Expect(kRightBracket, line, "expected ] on param expression")) {
-                    return {};
-                }
+                Expect(kLeftBracket, line, "expected [ after param");
+                const CSlot e = Required(&CCompiler::Expression, "invalid param expression");
+                Expect(kRightBracket, line, "expected ] on param expression");
                 return Node(kParam, CSlot{}, e);
             }
             default:
@@ -655,57 +526,28 @@ class CCompiler {
         }
     }
 
+    // substr := "substr" "(" expr "," expr "," expr ")"
     CSlot Substr(unsigned line) {
         ++pos_;
-        if (!Expect(kLeftParen, LineHere(), "expected ( after substr")) {
-            return {};
-        }
-        CSlot parts[3];
-        const char* missing[3] = {"invalid string expression", "invalid expression",
-                                  "invalid expression"};
-        const char* separator[2] = {"expected , after string expression",
-                                    "expected , after expression"};
-        for (int i = 0; i < 3; ++i) {
-            parts[i] = Expression();
-            if (failed_) {
-                return {};
-            }
-            if (parts[i].IsEmpty()) {
-                Error(LineHere(), missing[i]);
-                return {};
-            }
-            if (i < 2) {
-                if (!Expect(kComma, LineHere(), separator[i])) {
-                    return {};
-                }
-            }
-        }
-        if (!Expect(kRightParen, line, "expected ) after substr")) {
-            return {};
-        }
-        return Node(kSubstr, parts[0], Node(kComma, parts[1], parts[2]));
+        Expect(kLeftParen, LineHere(), "expected ( after substr");
+        const CSlot text = Required(&CCompiler::Expression, "invalid string expression");
+        Expect(kComma, LineHere(), "expected , after string expression");
+        const CSlot index = Required(&CCompiler::Expression, "invalid expression");
+        Expect(kComma, LineHere(), "expected , after expression");
+        const CSlot count = Required(&CCompiler::Expression, "invalid expression");
+        Expect(kRightParen, line, "expected ) after substr");
+        return Node(kSubstr, text, Node(kComma, index, count));
     }
 
+    // env := "env" "." call { "." call }
     CSlot Env(unsigned line) {
         ++pos_;
-        if (!IsSym(kDot)) {
-            Error(line, "expected . after env");
-            return {};
-        }
+        Expect(kDot, line, "expected . after env");
         CSlot chain;
         CSyntaxNode* tail = nullptr;
-        while (IsSym(kDot)) {
-            ++pos_;
-            const CSlot call = Call();
-            if (failed_) {
-                return {};
-            }
-            if (call.IsEmpty()) {
-                Error(LineHere(), "missing or invalid env name");
-                return {};
-            }
-            Append(chain, tail, kDot, call);
-        }
+        do {
+            Append(chain, tail, kDot, Required(&CCompiler::Call, "missing or invalid env name"));
+        } while (Accept(kDot));
         return Node(kEnv, CSlot{}, chain);
     }
 
