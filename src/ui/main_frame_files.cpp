@@ -44,7 +44,7 @@ void CMainFrame::OpenFromOutside(const QString& path) {
         return;
     }
     // The security password was refused: the window stays shut, whatever is asked of it.
-    if (guard_ != nullptr && guard_->Locked()) {
+    if (lock_->Locked()) {
         return;
     }
     if (AskToSaveModified()) {
@@ -98,7 +98,7 @@ CMainFrame::Recovery CMainFrame::OfferRecovery(const QString& path) {
 
 bool CMainFrame::AskingIsPossible() const {
     return QApplication::activeModalWidget() == nullptr && isVisible() && !isMinimized() &&
-           (guard_ == nullptr || !guard_->Locked());
+           !lock_->Locked();
 }
 
 void CMainFrame::OnDiskChange() {
