@@ -55,7 +55,6 @@
 namespace zelvant::ui {
 namespace {
 
-constexpr std::string_view kRecentSection = "Recent File List";
 constexpr std::string_view kBarsSection = "Bars";
 constexpr std::string_view kBarsStateKey = "MainWindowState";
 constexpr std::string_view kBarsGeometryKey = "MainWindowGeometry";
@@ -79,6 +78,9 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     prompt_ = std::make_unique<CQtPasswordPrompt>(this, store_);
     messages_ = std::make_unique<CQtMessageSink>(this);
     doc_ = std::make_unique<CZelvantDoc>(folders_, *prompt_, *messages_);
+    IWindowLockHost& lockHost = *this;  // a private base, reachable only from in here
+    lock_ = std::make_unique<CWindowLock>(settings_, lockHost,
+                                          std::make_unique<CRedisplayPrompt>(this, store_));
     SetSealing({});
 
     // Bars that tell about the open file sit above the record list.
@@ -104,6 +106,12 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
         finder_->ShowExpiring(settings::CDirectSettings(store_).ExpiryWarningDays());
     });
 
+    recent_ = new CRecentFiles(store_, this);
+    connect(recent_, &CRecentFiles::OpenRequested, this, [this](const QString& path) {
+        if (AskToSaveModified()) {
+            OpenDocument(path);
+        }
+    });
     CreateActions();
     CreateBars();
     CreateMenus();
@@ -115,7 +123,7 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     doc_->SetLayoutSource([this] { return view_->List().GetColumnLayout(); });
     doc_->SetListRefresher([this] { view_->ShowFolder(kTopLevel); });
     doc_->SetTipRefresher([this] { UpdateTrayTip(); });
-    LoadRecentFiles();
+    recent_->Load();
     RestoreWindowState();
     // The stored bar layout may predate the last change of a bar's visibility.
     ApplyCustomization();
@@ -132,7 +140,7 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     tray_->SetActions({Action(cmd::kMainWindow), Action(cmd::kPasswordPopup), Action(cmd::kHelp),
                        Action(cmd::kAbout), Action(cmd::kExit)});
     tray_->SetMenuStateSource([this] {
-        return desktop::TrayMenuState{guard_ != nullptr && guard_->Locked(), popup_->isVisible()};
+        return desktop::TrayMenuState{lock_->Locked(), popup_->isVisible()};
     });
     connect(tray_, &desktop::CSystemTray::TrayActionRequested, this, [this](int action) {
         if (action == 1) {
@@ -143,7 +151,6 @@ CMainFrame::CMainFrame(settings::ISettingsStore& store, QWidget* parent)
     });
     frameTray_ = new desktop::CFrameTray(
         *this, settings_, [this] { return tray_->IsShown(); }, this);
-    redisplayPrompt_ = std::make_unique<CRedisplayPrompt>(this, store_);
     secretTimer_ = std::make_unique<desktop::CSecretClipboardTimer>(
         settings_, [] { return MonotonicMs(); }, [] { return ClearOurClipboardText(); });
     SetSecretCopiedHandler([this] { secretTimer_->SecretCopied(); });
@@ -336,7 +343,7 @@ void CMainFrame::CreateMenus() {
     file->addSeparator();
     file->addAction(Action(cmd::kPrint));
     file->addSeparator();
-    recentMenu_ = file->AddLogoMenu(tr("Recent &Files"));
+    recent_->SetMenu(file->AddLogoMenu(tr("Recent &Files")));
     file->addSeparator();
     file->addAction(Action(cmd::kExit));
 
@@ -406,15 +413,7 @@ QString CMainFrame::ClockText() const {
 
 void CMainFrame::OnTimer() {
     clock_->setText(ClockText());
-    if (guard_ != nullptr) {
-        const desktop::IdleActions act = guard_->Tick(isVisible(), popup_->isVisible());
-        if (act.minimiseMain && !isMinimized()) {
-            Lock();
-        }
-        if (act.hidePopup) {
-            popup_->hide();
-        }
-    }
+    lock_->Tick();
     secretTimer_->Tick();
     // Whatever had to wait for a dialog to close or the window to come back.
     if (diskChangePending_) {
@@ -519,7 +518,7 @@ void CMainFrame::UpdateCommands() {
     Action(cmd::kCustomizeView)->setChecked(chooserBar_->isVisible());
     Action(cmd::kPasswordPopup)->setChecked(popup_ != nullptr && popup_->isVisible());
     Action(cmd::kMainWindow)->setCheckable(true);
-    Action(cmd::kMainWindow)->setChecked(guard_ == nullptr || !guard_->Locked());
+    Action(cmd::kMainWindow)->setChecked(!lock_->Locked());
     if (tray_ != nullptr) {
         tray_->RefreshMenu();
     }
@@ -653,13 +652,8 @@ void CMainFrame::OpenOptionsDialog() {
 void CMainFrame::TogglePasswordPopup() {
     desktop::PopupAction action =
         popup_->isVisible() ? desktop::PopupAction::Hide : desktop::PopupAction::Show;
-    if (guard_ != nullptr) {
-        const desktop::PopupDecision decision =
-            guard_->PasswordPopupCommand(popup_->isVisible(), *redisplayPrompt_);
-        action = decision.action;
-        if (!decision.warning.isEmpty()) {
-            ShowMessageBox(this, decision.warning, QMessageBox::Warning);
-        }
+    if (const std::optional<desktop::PopupAction> verdict = lock_->PopupCommand()) {
+        action = *verdict;
     }
     if (action == desktop::PopupAction::Hide) {
         popup_->hide();
@@ -669,27 +663,6 @@ void CMainFrame::TogglePasswordPopup() {
         popup_->activateWindow();
     }
     UpdateCommands();
-}
-
-bool CMainFrame::StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source) {
-    if (source == nullptr) {
-        return false;
-    }
-    idleSource_ = std::move(source);
-    guard_ = std::make_unique<desktop::CIdleGuard>(settings_, *idleSource_, [] {
-        // Only our own text is removed; anything else on the clipboard is the user's.
-        ClearOurClipboardText();
-        return true;
-    });
-    guard_->SetPasswordVerifier(VerifyOffTheGuiThread);
-    return true;
-}
-
-void CMainFrame::LockForMinimisedStart() {
-    if (guard_ != nullptr) {
-        guard_->LockForMinimisedStart();
-    }
-    SetContentsHidden(ProtectionAsks());
 }
 
 void CMainFrame::BringForward() {
@@ -703,7 +676,7 @@ void CMainFrame::BringForward() {
     if (PasswordCheckRunning()) {
         return;
     }
-    if (guard_ != nullptr && guard_->Locked()) {
+    if (lock_->Locked()) {
         MainWindowCommand();
         return;
     }
@@ -714,25 +687,6 @@ void CMainFrame::BringForward() {
     activateWindow();
 }
 
-void CMainFrame::Lock() {
-    CloseDialogsForLock();
-    popup_->hide();
-    if (guard_ != nullptr) {
-        guard_->OnMinimised();
-    }
-    SetContentsHidden(ProtectionAsks());
-    if (isVisible() && !isMinimized()) {
-        MinimiseMain();
-    }
-    UpdateCommands();
-}
-
-void CMainFrame::LockForSessionEvent() {
-    if (desktop::SessionLockLocks(settings_)) {
-        Lock();
-    }
-}
-
 void CMainFrame::Unlocked() {
     if (pendingEdit_) {
         // Once the window is back up, so the dialog has it to sit on.
@@ -741,7 +695,7 @@ void CMainFrame::Unlocked() {
 }
 
 void CMainFrame::ResumePendingEdit() {
-    if (!pendingEdit_ || (guard_ != nullptr && guard_->Locked()) || isMinimized()) {
+    if (!pendingEdit_ || lock_->Locked() || isMinimized()) {
         return;
     }
     const FolderIndex folder = pendingEdit_->folder;
@@ -826,14 +780,29 @@ void CMainFrame::UpdateTrayTip() {
                                            settings_.fileToolTip != 0));
 }
 
-bool CMainFrame::ProtectionAsks() const {
-    return desktop::ProtectionAsks(settings_);
+bool CMainFrame::PopupShown() const {
+    return popup_->isVisible();
 }
 
-void CMainFrame::SetContentsHidden(bool hidden) {
-    contentsHidden_ = hidden;
-    view_->setVisible(!hidden);
-    tree_->setVisible(!hidden);
+void CMainFrame::HidePopup() {
+    popup_->hide();
+}
+
+void CMainFrame::CloseDialogs() {
+    CloseDialogsForLock();
+}
+
+void CMainFrame::RestoreFromTray() {
+    frameTray_->RestoreFromTray();
+}
+
+void CMainFrame::ShowContents(bool shown) {
+    view_->setVisible(shown);
+    tree_->setVisible(shown);
+}
+
+void CMainFrame::Warn(const QString& text) {
+    ShowMessageBox(this, text, QMessageBox::Warning);
 }
 
 void CMainFrame::MinimiseMain() {
@@ -841,32 +810,7 @@ void CMainFrame::MinimiseMain() {
 }
 
 void CMainFrame::MainWindowCommand() {
-    if (guard_ == nullptr) {
-        if (isMinimized() || !isVisible()) {
-            frameTray_->RestoreFromTray();
-        } else {
-            MinimiseMain();
-        }
-        return;
-    }
-    const desktop::MainWindowDecision decision = guard_->MainWindowCommand(*redisplayPrompt_);
-    switch (decision.action) {
-        case desktop::MainWindowAction::Restore:
-            SetContentsHidden(false);
-            frameTray_->RestoreFromTray();
-            Unlocked();
-            break;
-        case desktop::MainWindowAction::Minimise:
-            setFocus();
-            MinimiseMain();
-            break;
-        case desktop::MainWindowAction::None:
-            if (!decision.warning.isEmpty()) {
-                ShowMessageBox(this, decision.warning, QMessageBox::Warning);
-            }
-            break;
-    }
-    UpdateCommands();
+    lock_->MainWindowCommand();
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -875,55 +819,12 @@ void CMainFrame::changeEvent(QEvent* event) {
         return;
     }
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
-    const bool wasMinimised = change->oldState().testFlag(Qt::WindowMinimized);
-    if (isMinimized() && !wasMinimised) {
-        if (guard_ != nullptr) {
-            guard_->OnMinimised();
-        }
-        // Whoever restores the window next sees nothing until the password is given; the window
-        // manager would bring its dialogs back with it before the question.
-        if (ProtectionAsks()) {
-            CloseDialogsForLock();
-        }
-        SetContentsHidden(ProtectionAsks());
-    } else if (wasMinimised && !isMinimized() && guard_ != nullptr && guard_->Locked()) {
-        // The window manager has already restored the window; the check runs once this event
-        // is done, and minimises it again when the password is refused.
-        if (!restoreCheckPending_) {
-            restoreCheckPending_ = true;
-            QTimer::singleShot(0, this, &CMainFrame::CheckRestore);
-        }
-    } else if (!isMinimized() && guard_ != nullptr) {
-        guard_->OnSizeChanged(false);
-    }
-}
-
-void CMainFrame::CheckRestore() {
-    // Pending until done: the password is checked with the event loop running, and the window's
-    // own state changes meanwhile must not start a second check.
-    const auto done = qScopeGuard([this] { restoreCheckPending_ = false; });
-    if (guard_ == nullptr || !guard_->Locked() || isMinimized()) {
-        return;
-    }
-    const desktop::RestoreDecision decision = guard_->AllowRestore(*redisplayPrompt_);
-    if (decision.allowed) {
-        SetContentsHidden(false);
-        guard_->OnSizeChanged(false);
-        Unlocked();
-    } else {
-        if (!decision.warning.isEmpty()) {
-            ShowMessageBox(this, decision.warning, QMessageBox::Warning);
-        }
-        showMinimized();
-    }
-    UpdateCommands();
+    lock_->WindowStateChanged(change->oldState().testFlag(Qt::WindowMinimized));
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (guard_ != nullptr && !isMinimized() && !guard_->Locked()) {
-        guard_->OnSizeChanged(false);
-    }
+    lock_->WindowResized();
 }
 
 void CMainFrame::RefreshPopup(bool keepRecord) {
@@ -1006,9 +907,9 @@ bool CMainFrame::OpenDocument(const QString& path) {
     const bool opened = recovery == Recovery::NotOffered ? doc_->OnOpenDocument(LocalPath(path))
                                                          : recovery == Recovery::Restored;
     if (opened) {
-        AddRecentFile(QFileInfo(path).absoluteFilePath());
+        recent_->Add(QFileInfo(path).absoluteFilePath());
     } else if (!QFileInfo::exists(path)) {
-        RemoveRecentFile(path);
+        recent_->Remove(path);
     }
     InitialUpdate();
     if (opened) {
@@ -1018,8 +919,8 @@ bool CMainFrame::OpenDocument(const QString& path) {
 }
 
 void CMainFrame::AutoLoad() {
-    if (settings_.autoLoadDoc != 0 && !recent_.isEmpty()) {
-        OpenDocument(recent_.front());
+    if (settings_.autoLoadDoc != 0 && !recent_->Files().isEmpty()) {
+        OpenDocument(recent_->Files().front());
     }
 }
 
@@ -1052,7 +953,7 @@ bool CMainFrame::SaveTo(const std::string& path, bool asNew) {
     doc_->SetSettings({settings_.rememberPass, settings_.alwaysBackup, settings_.legacyNewFiles});
     const bool saved = asNew ? doc_->SaveAs(path) : doc_->Save(path);
     if (saved) {
-        AddRecentFile(QFileInfo(FromLocalPath(path)).absoluteFilePath());
+        recent_->Add(QFileInfo(FromLocalPath(path)).absoluteFilePath());
         UpdateTitle();
         fileWatch_->Watch(FromLocalPath(path));
     }
@@ -1088,62 +989,6 @@ void CMainFrame::RememberDirectory(const QString& path) {
     settings_.currentDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath()).toStdString();
 }
 
-void CMainFrame::LoadRecentFiles() {
-    recent_.clear();
-    for (int i = 1; i <= cmd::kRecentFileCount; ++i) {
-        const std::string entry = store_.ReadString(kRecentSection, "File" + std::to_string(i), "");
-        if (!entry.empty()) {
-            recent_.append(QString::fromStdString(entry));
-        }
-    }
-    RebuildRecentMenu();
-}
-
-void CMainFrame::SaveRecentFiles() {
-    for (int i = 1; i <= cmd::kRecentFileCount; ++i) {
-        const std::string key = "File" + std::to_string(i);
-        if (i <= recent_.size()) {
-            store_.WriteString(kRecentSection, key, recent_[i - 1].toStdString());
-        } else {
-            store_.Remove(kRecentSection, key);
-        }
-    }
-}
-
-void CMainFrame::AddRecentFile(const QString& path) {
-    recent_.removeAll(path);
-    recent_.prepend(path);
-    while (recent_.size() > cmd::kRecentFileCount) {
-        recent_.removeLast();
-    }
-    SaveRecentFiles();
-    RebuildRecentMenu();
-}
-
-void CMainFrame::RemoveRecentFile(const QString& path) {
-    if (recent_.removeAll(path) > 0) {
-        SaveRecentFiles();
-        RebuildRecentMenu();
-    }
-}
-
-void CMainFrame::RebuildRecentMenu() {
-    recentMenu_->clear();
-    for (int i = 0; i < recent_.size(); ++i) {
-        const QString path = recent_[i];
-        QAction* action = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
-            QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QStringLiteral("&&"))));
-        action->setStatusTip(tr("Open this document"));
-        action->setData(cmd::kRecentFileFirst + i);
-        connect(action, &QAction::triggered, this, [this, path] {
-            if (AskToSaveModified()) {
-                OpenDocument(path);
-            }
-        });
-    }
-    recentMenu_->setEnabled(!recent_.isEmpty());
-}
-
 void CMainFrame::SaveWindowState() {
     store_.WriteString(kBarsSection, kBarsStateKey, saveState().toBase64().toStdString());
     store_.WriteString(kBarsSection, kBarsGeometryKey, saveGeometry().toBase64().toStdString());
@@ -1174,9 +1019,7 @@ void CMainFrame::ResetBars() {
 
 void CMainFrame::ForgetRecentFilesIfAsked() {
     if (settings_.clearMRU != 0) {
-        recent_.clear();
-        SaveRecentFiles();
-        RebuildRecentMenu();
+        recent_->Forget();
     }
 }
 

@@ -20,8 +20,10 @@
 #include "store/zelvant_doc.h"
 #include "ui/customization.h"
 #include "ui/folder_tree.h"
+#include "ui/recent_files.h"
 #include "ui/record_props.h"
 #include "ui/shutdown.h"
+#include "ui/window_lock.h"
 #include "ui/zelvant_view.h"
 
 class QAction;
@@ -55,7 +57,11 @@ struct FrameServices {
     std::function<void()> everySecond;
 };
 
-class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, private IShutdownHost {
+class CMainFrame : public QMainWindow,
+                   public IFolderHost,
+                   public IViewHost,
+                   private IShutdownHost,
+                   private IWindowLockHost {
     Q_OBJECT
   public:
     explicit CMainFrame(settings::ISettingsStore& store, QWidget* parent = nullptr);
@@ -116,8 +122,10 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     CExpiryBar& ExpiryBar() { return *expiryBar_; }
 
     // Idle protection, from start-up on; false when the source is missing.
-    bool StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source);
-    desktop::CIdleGuard* Guard() const { return guard_.get(); }
+    bool StartIdleProtection(std::unique_ptr<desktop::IIdleSource> source) {
+        return lock_->StartIdleProtection(std::move(source));
+    }
+    desktop::CIdleGuard* Guard() const { return lock_->Guard(); }
     desktop::CSecretClipboardTimer& SecretTimer() { return *secretTimer_; }
     // The "Main Window" command: minimises the window, or shows it again after the security
     // password when one is asked for.
@@ -127,14 +135,14 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     void BringForward();
     // Idle protection's lock: dialogs closed (see lock_coordinator.h), the popup hidden, the
     // window minimised (into the tray when asked for) and locked.
-    void Lock();
+    void Lock() { lock_->Lock(); }
     // The desktop locked its screen, is going to sleep or switched to another user: locks as
     // idle protection would, when any protection is on.
-    void LockForSessionEvent();
+    void LockForSessionEvent() { lock_->LockForSessionEvent(); }
     // Minimises as the window's own button would (into the tray when that is asked for).
     void MinimiseMain();
     // The window was started minimised: showing it again goes through the security password.
-    void LockForMinimisedStart();
+    void LockForMinimisedStart() { lock_->LockForMinimisedStart(); }
     // Minimised at start, into the tray when that is asked for.
     void StartMinimized();
     // The tray icon, created with its retry once the window exists.
@@ -142,10 +150,10 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     desktop::CSystemTray* Tray() const { return tray_; }
     void UpdateTrayTip();
     // Record, list and tree are hidden while the window is locked and protected.
-    bool ContentsHidden() const { return contentsHidden_; }
+    bool ContentsHidden() const { return lock_->ContentsHidden(); }
     QDockWidget& FieldChooserBar() { return *chooserBar_; }
     QAction* Action(int id) const;
-    QStringList RecentFiles() const { return recent_; }
+    QStringList RecentFiles() const { return recent_->Files(); }
     QString ClockText() const;
 
     // IFolderHost and IViewHost.
@@ -209,11 +217,6 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     bool SaveTo(const std::string& path, bool asNew);
     QString AskSavePath();
     void RememberDirectory(const QString& path);
-    void AddRecentFile(const QString& path);
-    void RemoveRecentFile(const QString& path);
-    void LoadRecentFiles();
-    void SaveRecentFiles();
-    void RebuildRecentMenu();
     void OnFolderSelected(FolderIndex folder);
     void OnDelete();
     void OnProperties();
@@ -228,10 +231,19 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     void SetTopmost(bool on);
     bool RecordCommandsApply() const;
     void SaveWindowState();
-    bool ProtectionAsks() const;
-    void SetContentsHidden(bool hidden);
-    void CheckRestore();
-    void Unlocked();
+    // IWindowLockHost.
+    bool WindowMinimised() const override { return isMinimized(); }
+    bool WindowShown() const override { return isVisible(); }
+    bool PopupShown() const override;
+    void HidePopup() override;
+    void CloseDialogs() override;
+    void Minimise() override { MinimiseMain(); }
+    void TakeFocus() override { setFocus(); }
+    void RestoreFromTray() override;
+    void ShowContents(bool shown) override;
+    void Warn(const QString& text) override;
+    void Unlocked() override;
+    void LockStateChanged() override { UpdateCommands(); }
     void RestoreWindowState();
     // Recovery file and changed-on-disk handling (main_frame_files.cpp).
     enum class Recovery { NotOffered, Restored, Failed, Cancelled };
@@ -257,17 +269,14 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     // Declared after the folders, so it is gone before them: it reads them while it exists.
     std::unique_ptr<CPasswordPopup> popup_;
     FrameServices services_;
-    std::unique_ptr<desktop::IIdleSource> idleSource_;
-    std::unique_ptr<desktop::CIdleGuard> guard_;
-    std::unique_ptr<desktop::IRedisplayPrompt> redisplayPrompt_;
+    // Declared after the settings and the popup: its guard reads the settings while it exists.
+    std::unique_ptr<CWindowLock> lock_;
     std::unique_ptr<desktop::CSecretClipboardTimer> secretTimer_;
     std::optional<InterruptedEdit> pendingEdit_;
     desktop::CSystemTray* tray_ = nullptr;
     desktop::CFrameTray* frameTray_ = nullptr;
     std::unique_ptr<desktop::CQtTrayTimer> trayTimer_;
     std::unique_ptr<desktop::CTrayCreation> trayCreation_;
-    bool contentsHidden_ = false;
-    bool restoreCheckPending_ = false;
 
     CZelvantView* view_ = nullptr;
     CProtectionBar* protectionBar_ = nullptr;
@@ -280,7 +289,6 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     controls::CReportOptionsCtrl* chooser_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QLabel* clock_ = nullptr;
-    QMenu* recentMenu_ = nullptr;
     QMenu* recordMenu_ = nullptr;
     QMenu* folderMenu_ = nullptr;
     QTimer timer_;
@@ -291,7 +299,7 @@ class CMainFrame : public QMainWindow, public IFolderHost, public IViewHost, pri
     QMenu* toolbarsMenu_ = nullptr;
     QMenu* toolsMenu_ = nullptr;
     ToolLauncher launcher_;
-    QStringList recent_;
+    CRecentFiles* recent_ = nullptr;
     bool closing_ = false;
     CShutdown shutdown_;
     std::function<void()> endProgram_;

@@ -103,8 +103,8 @@ void CMainFrame::WriteSettings() {
 void CMainFrame::ClearClipboard() {
     // Qt hands what the program owns on the clipboard to a clipboard manager at exit.
     secretTimer_->ClearIfPending();
-    if (guard_ != nullptr) {
-        guard_->ClearClipAtExit();
+    if (desktop::CIdleGuard* guard = lock_->Guard()) {
+        guard->ClearClipAtExit();
     } else if (settings_.clearClip != 0) {
         ClearOurClipboardText();
     }

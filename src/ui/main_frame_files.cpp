@@ -41,7 +41,7 @@ void CMainFrame::OpenFromOutside(const QString& path) {
         return;
     }
     // The security password was refused: the window stays shut, whatever is asked of it.
-    if (guard_ != nullptr && guard_->Locked()) {
+    if (lock_->Locked()) {
         return;
     }
     // Started again on the file it shows: reopening would ask for its password again, or ask
@@ -102,7 +102,7 @@ CMainFrame::Recovery CMainFrame::OfferRecovery(const QString& path) {
 
 bool CMainFrame::AskingIsPossible() const {
     return QApplication::activeModalWidget() == nullptr && isVisible() && !isMinimized() &&
-           (guard_ == nullptr || !guard_->Locked());
+           !lock_->Locked();
 }
 
 void CMainFrame::OnDiskChange() {
