@@ -1,121 +1,28 @@
 // Runs the real zelvant-cli on real files in a temporary folder.
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "store/messages.h"
+#include "support/cli_fixture.h"
 #include "support/sealed_reference.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kSamples = std::string(ZELVANT_TEST_DATA) + "/samples/";
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Spit(const fs::path& path, std::string_view text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-class CliTest : public ::testing::Test {
-  protected:
-    // Each test has its own settings store, so the user's own settings never change a result.
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "zelvant-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
-        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-        // Templates installed on this machine must not change a result either.
-        ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-        ::setenv("XDG_DATA_DIRS", (dir / "system").c_str(), 1);
-        StoreSettings("");
-    }
-    void TearDown() override {
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
-            ::unsetenv(name);
-        }
-        fs::remove_all(dir);
-    }
-    // Most tests are about what the tool does with a file, not about its form: their new files
-    // are legacy ones, whose keys cost nothing. The sealed form has tests of its own.
-    void StoreSettings(std::string_view lines) {
-        fs::create_directories(dir / "Quillmere");
-        Spit(dir / "Quillmere" / "Zelvant.conf",
-             "[Settings]\n" + std::string(legacyNewFiles ? "LegacyNewFiles=1\n" : "") +
-                 std::string(lines));
-    }
-    bool legacyNewFiles = true;
-
-    // Runs the tool in the temporary folder with `input` on standard input.
-    Result Run(std::vector<std::string> args, std::string_view input = "") {
-        Spit(dir / ".stdin", input);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, (dir / ".stdin").c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / ".stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / ".stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        args.insert(args.begin(), ZELVANT_CLI);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        Result r;
-        EXPECT_EQ(posix_spawn(&pid, ZELVANT_CLI, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-        r.out = Slurp(dir / ".stdout");
-        r.err = Slurp(dir / ".stderr");
-        return r;
-    }
-
-    Result ImportSample(const std::string& file = "s.zvd") {
-        return Run({"import", file, kSamples + "sample-v101.json", "--password-stdin"},
-                   "correct horse\n");
-    }
-
-    fs::path dir;
-};
+using namespace zelvant::clitest;
+using CliTest = CliFixture;
 
 const std::string kBadFile = std::string(zelvant::msg::kBadFile) + "\n";
 
 TEST_F(CliTest, CreateWritesAnEmptyPrivateFileAndRefusesToOverwrite) {
     EXPECT_EQ(Run({"create", "v.zvd", "--password-stdin"}, "pw\n").status, 0);
     EXPECT_EQ(fs::file_size(dir / "v.zvd"), 64u);
-    EXPECT_EQ(fs::status(dir / "v.zvd").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(OwnerOnly(dir / "v.zvd"));
     const Result info = Run({"info", "v.zvd", "--password-stdin"}, "pw\r\n");
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(info.out, "File: " + (dir / "v.zvd").string() +
@@ -136,22 +43,19 @@ TEST_F(CliTest, WritesHonourAlwaysBackupAndRememberPass) {
     ASSERT_EQ(ImportSample().status, 0);
     const std::string before = Slurp(dir / "s.zvd");
     StoreSettings("AlwaysBackup=1\n");
-    ASSERT_EQ(Run({"import", "s.zvd", "e.json", "--password-stdin"}, "correct horse\n").status,
-              1);  // no such JSON file: nothing happens
+    ASSERT_EQ(RunPw({"import", "s.zvd", "e.json"}).status, 1);  // no such file: nothing happens
     Spit(dir / "e.json", R"({"format": "zelvant-json", "version": 1, "folders": [{"name": "X"}]})");
-    ASSERT_EQ(Run({"import", "s.zvd", "e.json", "--password-stdin"}, "correct horse\n").status, 0);
+    ASSERT_EQ(RunPw({"import", "s.zvd", "e.json"}).status, 0);
     EXPECT_EQ(Slurp(dir / "s.zvb"), before);
-    EXPECT_EQ(fs::status(dir / "s.zvb").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(OwnerOnly(dir / "s.zvb"));
     EXPECT_NE(Slurp(dir / "s.zvd"), before);
 
     // Without RememberPass every save asks for a new password, as the program's dialogs do.
     StoreSettings("RememberPass=0\n");
-    const Result asked =
-        Run({"import", "s.zvd", "e.json", "--password-stdin"}, "correct horse\nfresh\n");
+    const Result asked = RunPw({"import", "s.zvd", "e.json"}, "fresh\n");
     EXPECT_EQ(asked.status, 0) << asked.err;
     EXPECT_EQ(Run({"info", "s.zvd", "--password-stdin"}, "fresh\n").status, 0);
-    EXPECT_EQ(Run({"info", "s.zvd", "--password-stdin"}, "correct horse\n").err, kBadFile);
+    EXPECT_EQ(RunPw({"info", "s.zvd"}).err, kBadFile);
 }
 
 TEST_F(CliTest, NewPasswordsAreChecked) {
@@ -170,30 +74,21 @@ TEST_F(CliTest, ImportAndExportReproduceTheSamplesExactly) {
     ASSERT_EQ(ImportSample().status, 0);
     EXPECT_EQ(Slurp(dir / "s.zvd"), Slurp(kSamples + "sample-v101.zvd"));
 
-    const Result exported = Run({"export", "s.zvd", "--password-stdin"}, "correct horse\n");
+    const Result exported = RunPw({"export", "s.zvd"});
     EXPECT_EQ(exported.out, Slurp(kSamples + "sample-v101.json") + "\n");
     // Importing into an existing file keeps its password.
     Spit(dir / "e.json", exported.out);
-    EXPECT_EQ(Run({"import", "s.zvd", "e.json", "--password-stdin"}, "correct horse\n").status, 0);
-    EXPECT_EQ(
-        Run({"export", "s.zvd", "--password-stdin", "--output", "again.json"}, "correct horse\n")
-            .status,
-        0);
+    EXPECT_EQ(RunPw({"import", "s.zvd", "e.json"}).status, 0);
+    EXPECT_EQ(RunPw({"export", "s.zvd", "--output", "again.json"}).status, 0);
     EXPECT_EQ(Slurp(dir / "again.json"), exported.out);
-    EXPECT_EQ(fs::status(dir / "again.json").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(
-        Run({"export", "s.zvd", "--output", "s.zvd", "--password-stdin"}, "correct horse\n").status,
-        1);
+    EXPECT_TRUE(OwnerOnly(dir / "again.json"));
+    EXPECT_EQ(RunPw({"export", "s.zvd", "--output", "s.zvd"}).status, 1);
 
     // JSON on standard input after the password line.
-    EXPECT_EQ(
-        Run({"import", "n.zvd", "-", "--password-stdin"}, "correct horse\n" + exported.out).status,
-        0);
+    EXPECT_EQ(RunPw({"import", "n.zvd", "-"}, exported.out).status, 0);
     EXPECT_EQ(Slurp(dir / "n.zvd"), Slurp(kSamples + "sample-v101.zvd"));
 
-    const Result csv =
-        Run({"export", "s.zvd", "--format=csv", "--password-stdin"}, "correct horse\n");
+    const Result csv = RunPw({"export", "s.zvd", "--format=csv"});
     EXPECT_TRUE(csv.out.starts_with("\"Folder\",\"Site Name/Description\","));
     EXPECT_NE(csv.out.find("\"Banking/Cards\",\"Loyalty card\","), std::string::npos);
 }
@@ -208,7 +103,7 @@ TEST_F(CliTest, WrongPasswordsAndBadJsonLeaveFilesUntouched) {
     }
     Spit(dir / "bad.json",
          R"({"format": "zelvant-json", "version": 1, "folders": [{"parent": 0}]})");
-    const Result bad = Run({"import", "s.zvd", "bad.json", "--password-stdin"}, "correct horse\n");
+    const Result bad = RunPw({"import", "s.zvd", "bad.json"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(
         bad.err,
@@ -236,22 +131,20 @@ TEST_F(CliTest, LegacyFileOpensWithItsPasswordTypedAsUtf8) {
 
 TEST_F(CliTest, LsListsTheTreeSortedAndNested) {
     ASSERT_EQ(ImportSample().status, 0);
-    EXPECT_EQ(Run({"ls", "s.zvd", "--password-stdin"}, "correct horse\n").out,
+    EXPECT_EQ(RunPw({"ls", "s.zvd"}).out,
               "Banking/\n  Example Bank\n  Credit card\n  Cards/\n    Loyalty card\n"
               "Empty folder/\nWork/\n  Intranet\n  VPN\n  Sub of Work/\n    Wiki\n");
-    EXPECT_EQ(Run({"ls", "s.zvd", "Work", "--index", "--password-stdin"}, "correct horse\n").out,
+    EXPECT_EQ(RunPw({"ls", "s.zvd", "Work", "--index"}).out,
               "#0/0 Intranet\n#0/1 VPN\n#4 Sub of Work/\n  #4/0 Wiki\n");
-    EXPECT_EQ(Run({"ls", "s.zvd", "#2", "--password-stdin"}, "correct horse\n").out,
-              "Loyalty card\n");
-    const Result missing = Run({"ls", "s.zvd", "Nope", "--password-stdin"}, "correct horse\n");
+    EXPECT_EQ(RunPw({"ls", "s.zvd", "#2"}).out, "Loyalty card\n");
+    const Result missing = RunPw({"ls", "s.zvd", "Nope"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "zelvant-cli: no folder \"Nope\"\n");
 }
 
 TEST_F(CliTest, ShowMasksUnlessRevealed) {
     ASSERT_EQ(ImportSample().status, 0);
-    const Result masked =
-        Run({"show", "s.zvd", "Banking/Example Bank", "--password-stdin"}, "correct horse\n");
+    const Result masked = RunPw({"show", "s.zvd", "Banking/Example Bank"});
     EXPECT_EQ(
         masked.out,
         "Folder: Banking\nSite Name/Description: Example Bank\nLocation: https://bank.example\n"
@@ -259,12 +152,10 @@ TEST_F(CliTest, ShowMasksUnlessRevealed) {
         "Username/ID: ********\nPassword: ********************\nPin Number: ****\n"
         "Created: 2026-12-05 09:45:00\nLast Modified: 2026-12-06 12:00:00\nExpires On:\n"
         "Notes:\n");
-    const Result clear =
-        Run({"show", "s.zvd", "#1/0", "--reveal", "--password-stdin"}, "correct horse\n");
+    const Result clear = RunPw({"show", "s.zvd", "#1/0", "--reveal"});
     EXPECT_NE(clear.out.find("Password: S3cure!Passw0rd#2026\nPin Number: 0000\n"),
               std::string::npos);
-    const Result expiring =
-        Run({"show", "s.zvd", "Work/VPN", "--password-stdin"}, "correct horse\n");
+    const Result expiring = RunPw({"show", "s.zvd", "Work/VPN"});
     EXPECT_NE(
         expiring.out.find("Expires On: 2027-04-23\nNotes: Token serial 12345\nRenew yearly\n"),
         std::string::npos);
@@ -287,9 +178,8 @@ TEST_F(CliTest, DuplicateNamesAreReportedWithTheirAddresses) {
 
 TEST_F(CliTest, PasswdReplacesThePasswordAndKeepsTheContents) {
     ASSERT_EQ(ImportSample().status, 0);
-    EXPECT_EQ(
-        Run({"passwd", "s.zvd", "--password-stdin"}, "correct horse\nbattery staple\n").status, 0);
-    EXPECT_EQ(Run({"info", "s.zvd", "--password-stdin"}, "correct horse\n").err, kBadFile);
+    EXPECT_EQ(RunPw({"passwd", "s.zvd"}, "battery staple\n").status, 0);
+    EXPECT_EQ(RunPw({"info", "s.zvd"}).err, kBadFile);
     EXPECT_EQ(Run({"export", "s.zvd", "--password-stdin"}, "battery staple\n").out,
               Slurp(kSamples + "sample-v101.json") + "\n");
 }
@@ -354,12 +244,7 @@ Result RunOnTerminal(const fs::path& cwd, std::vector<std::string> args,
             _exit(127);
         }
         args.insert(args.begin(), ZELVANT_CLI);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        execv(ZELVANT_CLI, argv.data());
+        execv(ZELVANT_CLI, Argv(args).data());
         _exit(127);
     }
     Result r;
@@ -424,11 +309,7 @@ TEST_F(CliTest, ProcessMemoryIsKeptPrivate) {
     // Waits for its new password on standard input, before it touches any file.
     args.insert(args.end(),
                 {ZELVANT_CLI, "create", "/nonexistent-zelvant/x.zvd", "--password-stdin"});
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Argv(args);
     int input[2];
     ASSERT_EQ(::pipe(input), 0);
     posix_spawn_file_actions_t actions;
@@ -586,10 +467,8 @@ namespace {
 class ReportCliTest : public CliTest {
   protected:
     Result Report(std::vector<std::string> extra) {
-        std::vector<std::string> args = {"report", kSamples + "sample-v101.zvd",
-                                         "--password-stdin"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return Run(args, "correct horse\n");
+        extra.insert(extra.begin(), {"report", kSamples + "sample-v101.zvd"});
+        return RunPw(extra);
     }
 };
 
@@ -679,8 +558,7 @@ TEST_F(ReportCliTest, TemplateFailuresAndPrivateOutput) {
     EXPECT_EQ(out.status, 0);
     EXPECT_EQ(out.out, "");
     EXPECT_TRUE(Slurp(dir / "r.html").starts_with("<!DOCTYPE html>"));
-    EXPECT_EQ(fs::status(dir / "r.html").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(OwnerOnly(dir / "r.html"));
 }
 
 // A name is looked up in the user's folder, the system's, then the program's; a path is a path.

@@ -1,96 +1,30 @@
 // The editing and everyday commands of the real zelvant-cli on real files: add, edit, rm, rmdir,
 // mkdir, mv, search, generate, clip and import from other programs' exports.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "support/cli_fixture.h"
+
 namespace {
 
-namespace fs = std::filesystem;
+using namespace zelvant::clitest;
 
 const std::string kData = std::string(ZELVANT_TEST_DATA) + "/";
-const std::string kPw = "correct horse\n";
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class EverydayCliTest : public ::testing::Test {
+class EverydayCliTest : public CliFixture {
   protected:
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "zelvant-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
-        StoreSettings("");
-        Run({"import", "s.zvd", kData + "samples/sample-v101.json", "--password-stdin"}, kPw);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    // New files in the legacy form keep the key derivation out of these tests.
-    void StoreSettings(std::string_view lines) {
-        fs::create_directories(dir / "Quillmere");
-        std::ofstream(dir / "Quillmere" / "Zelvant.conf") << "[Settings]\nLegacyNewFiles=1\n"
-                                                          << lines;
-    }
-
-    Result Run(std::vector<std::string> args, std::string_view input = "",
-               std::vector<std::string> env = {}) {
-        std::ofstream(dir / ".stdin", std::ios::binary) << input;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, (dir / ".stdin").c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / ".stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / ".stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        args.insert(args.begin(), ZELVANT_CLI);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        // A settings folder of our own; no display unless the test gives one.
-        env.push_back("XDG_CONFIG_HOME=" + dir.string());
-        env.push_back("PATH=/usr/bin:/bin");
-        std::vector<char*> envp;
-        for (auto& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        pid_t pid = 0;
-        Result r;
-        EXPECT_EQ(posix_spawn(&pid, ZELVANT_CLI, &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-        r.out = Slurp(dir / ".stdout");
-        r.err = Slurp(dir / ".stderr");
-        return r;
+        CliFixture::SetUp();
+        ImportSample();
     }
 
     // One field of `show --reveal`.
     std::string Field(const std::string& record, const std::string& label) {
-        const Result r = Run({"show", "s.zvd", record, "--reveal", "--password-stdin"}, kPw);
+        const Result r = RunPw({"show", "s.zvd", record, "--reveal"});
         const std::size_t at = r.out.find("\n" + label + ":");
         if (at == std::string::npos) {
             return "<no record: " + r.err + ">";
@@ -99,15 +33,12 @@ class EverydayCliTest : public ::testing::Test {
         const std::size_t end = r.out.find('\n', start);
         return r.out.substr(start + (start < end ? 1 : 0), end - start - (start < end ? 1 : 0));
     }
-
-    fs::path dir;
 };
 
 TEST_F(EverydayCliTest, AddMakesMissingFoldersAndTakesThePasswordFromTheSecondLine) {
-    const Result added =
-        Run({"add", "s.zvd", "Shops/Books/example.org", "--user", "anna", "--notes", "two\nlines",
-             "--expires", "2030-02-28", "--password-stdin"},
-            kPw + "Sh3lf-Life\n");
+    const Result added = RunPw({"add", "s.zvd", "Shops/Books/example.org", "--user", "anna",
+                                "--notes", "two\nlines", "--expires", "2030-02-28"},
+                               "Sh3lf-Life\n");
     ASSERT_EQ(added.status, 0) << added.err;
     EXPECT_EQ(added.out, "#1/0\n");  // a new top-level folder goes first, its child after it
     EXPECT_EQ(Field("Shops/Books/example.org", "Password"), "Sh3lf-Life");
@@ -116,8 +47,7 @@ TEST_F(EverydayCliTest, AddMakesMissingFoldersAndTakesThePasswordFromTheSecondLi
     EXPECT_EQ(Field("#1/0", "Created"), Field("#1/0", "Last Modified"));
 
     // Into an existing folder, at its end, with a generated password.
-    const Result generated =
-        Run({"add", "s.zvd", "Banking/New bank", "--generate", "--password-stdin"}, kPw);
+    const Result generated = RunPw({"add", "s.zvd", "Banking/New bank", "--generate"});
     ASSERT_EQ(generated.status, 0) << generated.err;
     EXPECT_EQ(generated.out, "#3/2\n");
     EXPECT_EQ(Field("Banking/New bank", "Password").size(), 20u);
@@ -136,9 +66,9 @@ TEST_F(EverydayCliTest, AddMakesMissingFoldersAndTakesThePasswordFromTheSecondLi
 TEST_F(EverydayCliTest, EditSetsTheModifiedDateAndKeepsWhatItWasNotAsked) {
     const std::string created = Field("Work/Intranet", "Created");
     ASSERT_EQ(Field("Work/Intranet", "Last Modified"), "2026-12-06 12:00:00");
-    const Result r = Run({"edit", "s.zvd", "Work/Intranet", "--site", "Intranet portal", "--email",
-                          "it@example.com", "--new-password", "--password-stdin"},
-                         kPw + "N3w-portal-pass\n");
+    const Result r = RunPw({"edit", "s.zvd", "Work/Intranet", "--site", "Intranet portal",
+                            "--email", "it@example.com", "--new-password"},
+                           "N3w-portal-pass\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Field("#0/0", "Site Name/Description"), "Intranet portal");
     EXPECT_EQ(Field("#0/0", "Email"), "it@example.com");
@@ -149,8 +79,7 @@ TEST_F(EverydayCliTest, EditSetsTheModifiedDateAndKeepsWhatItWasNotAsked) {
 
     EXPECT_EQ(Run({"edit", "s.zvd", "Work/VPN"}, kPw).status, 2);
     EXPECT_EQ(Run({"edit", "s.zvd", "Work/VPN", "--generate", "--new-password"}, kPw).status, 2);
-    const Result missing =
-        Run({"edit", "s.zvd", "Work/Nope", "--user", "x", "--password-stdin"}, kPw);
+    const Result missing = RunPw({"edit", "s.zvd", "Work/Nope", "--user", "x"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "zelvant-cli: no record \"Work/Nope\"\n");
 }
@@ -159,38 +88,38 @@ TEST_F(EverydayCliTest, EditSetsTheModifiedDateAndKeepsWhatItWasNotAsked) {
 TEST_F(EverydayCliTest, RmRmdirMkdirAndMvSaveWithTheStoredBackupSetting) {
     StoreSettings("AlwaysBackup=1\n");
     const std::string before = Slurp(dir / "s.zvd");
-    ASSERT_EQ(Run({"rm", "s.zvd", "Banking/Credit card", "--password-stdin"}, kPw).status, 0);
+    ASSERT_EQ(RunPw({"rm", "s.zvd", "Banking/Credit card"}).status, 0);
     EXPECT_EQ(Slurp(dir / "s.zvb"), before);
     EXPECT_NE(Field("Banking/Credit card", "Password").find("no record"), std::string::npos);
 
-    const Result refused = Run({"rmdir", "s.zvd", "Work", "--password-stdin"}, kPw);
+    const Result refused = RunPw({"rmdir", "s.zvd", "Work"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err,
               "zelvant-cli: folder \"Work\" holds 2 records and 1 folders; use --recursive to "
               "remove them with it\n");
-    EXPECT_EQ(Run({"rmdir", "s.zvd", "Empty folder", "--password-stdin"}, kPw).status, 0);
+    EXPECT_EQ(RunPw({"rmdir", "s.zvd", "Empty folder"}).status, 0);
 
-    EXPECT_EQ(Run({"mkdir", "s.zvd", "Archive/2026", "--password-stdin"}, kPw).status, 0);
-    EXPECT_EQ(Run({"mkdir", "s.zvd", "Archive", "--password-stdin"}, kPw).err,
+    EXPECT_EQ(RunPw({"mkdir", "s.zvd", "Archive/2026"}).status, 0);
+    EXPECT_EQ(RunPw({"mkdir", "s.zvd", "Archive"}).err,
               "zelvant-cli: folder \"Archive\" exists already\n");
     const std::string created = Field("Work/VPN", "Created");
-    ASSERT_EQ(Run({"mv", "s.zvd", "Work/VPN", "Archive/2026", "--password-stdin"}, kPw).status, 0);
+    ASSERT_EQ(RunPw({"mv", "s.zvd", "Work/VPN", "Archive/2026"}).status, 0);
     EXPECT_EQ(Field("Archive/2026/VPN", "Created"), created);
     EXPECT_EQ(Field("Archive/2026/VPN", "Password"), "correct-horse-battery");
     EXPECT_NE(Field("Archive/2026/VPN", "Last Modified"), "2026-12-06 12:00:00");
 
-    EXPECT_EQ(Run({"rmdir", "s.zvd", "Work", "--recursive", "--password-stdin"}, kPw).status, 0);
-    EXPECT_EQ(Run({"ls", "s.zvd", "--password-stdin"}, kPw).out,
+    EXPECT_EQ(RunPw({"rmdir", "s.zvd", "Work", "--recursive"}).status, 0);
+    EXPECT_EQ(RunPw({"ls", "s.zvd"}).out,
               "Archive/\n  2026/\n    VPN\nBanking/\n  Example Bank\n  Cards/\n    Loyalty card\n");
     EXPECT_EQ(Run({"rm", "s.zvd", "Work/VPN", "--password-stdin"}, "wrong\n").status, 1);
 }
 
 TEST_F(EverydayCliTest, SearchListsMatchesButNeverLooksAtPasswords) {
-    const Result found = Run({"search", "s.zvd", "CARD", "--password-stdin"}, kPw);
+    const Result found = RunPw({"search", "s.zvd", "CARD"});
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(found.out, "#1/1 Banking/Credit card\n#2/0 Banking/Cards/Loyalty card\n");
     // "Tr0ub4dor&3" is the intranet's password.
-    const Result none = Run({"search", "s.zvd", "tr0ub4dor", "--password-stdin"}, kPw);
+    const Result none = RunPw({"search", "s.zvd", "tr0ub4dor"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
     EXPECT_EQ(none.err, "zelvant-cli: no record holds \"tr0ub4dor\"\n");
@@ -215,7 +144,7 @@ TEST_F(EverydayCliTest, GenerateMakesPasswordsAndPassphrasesToOrder) {
 }
 
 TEST_F(EverydayCliTest, ClipExplainsThatItNeedsADisplay) {
-    const Result r = Run({"clip", "s.zvd", "Work/VPN", "--password-stdin"}, kPw);
+    const Result r = RunPw({"clip", "s.zvd", "Work/VPN"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("clip needs a display"), std::string::npos) << r.err;
     EXPECT_EQ(Run({"clip", "s.zvd", "Work/VPN", "--field", "secret"}, kPw).status, 2);
@@ -235,9 +164,8 @@ TEST_F(EverydayCliTest, ImportFromOtherProgramsAddsToTheFileOrCreatesIt) {
     EXPECT_TRUE(listed.out.starts_with("Chrome import ")) << listed.out;
 
     // Bitwarden's folders join the file's own; its passwords keep their characters.
-    const Result bitwarden =
-        Run({"import", "s.zvd", "-", "--from", "bitwarden-json", "--password-stdin"},
-            kPw + Slurp(kData + "import/bitwarden.json"));
+    const Result bitwarden = RunPw({"import", "s.zvd", "-", "--from", "bitwarden-json"},
+                                   Slurp(kData + "import/bitwarden.json"));
     ASSERT_EQ(bitwarden.status, 0) << bitwarden.err;
     EXPECT_EQ(Field("Email/Northwind Mail", "Password"),
               "Gl\xC3\xBC"
