@@ -151,16 +151,13 @@ TEST(FolderSequenceTest, DeleteWithSubtreeKeepsEveryOtherParent) {
 
 TEST(FolderSequenceTest, ClearEmptiesTheSequenceAndTheRememberedKey) {
     CFolderSequence seq;
-    seq.RememberedKey() = MakeFileKey("pw");
-    seq.Clear();
-    EXPECT_EQ(seq.Count(), 0);
-    EXPECT_TRUE(seq.RememberedKey().Empty());
-
-    Build(seq, {-1, 0});
-    seq.RememberedKey() = MakeFileKey("pw");
-    seq.Clear();
-    EXPECT_EQ(seq.Count(), 0);
-    EXPECT_TRUE(seq.RememberedKey().Empty());
+    for (const std::vector<FolderIndex>& parents : {std::vector<FolderIndex>{}, {-1, 0}}) {
+        Build(seq, parents);
+        seq.RememberedKey() = MakeFileKey("pw");
+        seq.Clear();
+        EXPECT_EQ(seq.Count(), 0);
+        EXPECT_TRUE(seq.RememberedKey().Empty());
+    }
 }
 
 TEST(DisplayOrderTest, SiblingsSortWithoutCaseEachFolderBeforeItsChildren) {

@@ -225,26 +225,28 @@ TEST_F(SealedBytesTest, AuthenticPayloadsMustBeExactlyOneItemSequence) {
     EXPECT_TRUE(OpenBytes(SealPayloadBytes(empty()), "pw", cheap_).ok);
     EXPECT_EQ(SealPayloadBytes(empty()).size(), 60u + 20u + 16u);
 
-    std::vector<Bytes> bad;
     Bytes trailing = empty();
     trailing.push_back(0);
-    bad.push_back(trailing);
     Bytes shortened = empty();
     shortened.pop_back();
-    bad.push_back(shortened);
-    ref::PayloadWriter negativeLength;
-    negativeLength.Signature().Int(101).Int(-1).Int(0);
-    bad.push_back(negativeLength.Get());
-    ref::PayloadWriter negativeCount;
-    negativeCount.Signature().Int(101).Str("").Int(-1);
-    bad.push_back(negativeCount.Get());
-    ref::PayloadWriter hugeCount;  // more folders than the bytes could hold
-    hugeCount.Signature().Int(101).Str("").Int(2).Str("a").Int(0).Int(-1).Int(0);
-    bad.push_back(hugeCount.Get());
-    ref::PayloadWriter wrongSignature;
-    wrongSignature.Int(0).Int(0).Int(101).Str("").Int(0);
-    bad.push_back(wrongSignature.Get());
-    for (std::size_t i = 0; i < bad.size(); ++i) {
+    const Bytes bad[] = {
+        trailing, shortened,
+        ref::PayloadWriter().Signature().Int(101).Int(-1).Int(0).Get(),   // negative length
+        ref::PayloadWriter().Signature().Int(101).Str("").Int(-1).Get(),  // negative count
+        // More folders than the bytes could hold.
+        ref::PayloadWriter()
+            .Signature()
+            .Int(101)
+            .Str("")
+            .Int(2)
+            .Str("a")
+            .Int(0)
+            .Int(-1)
+            .Int(0)
+            .Get(),
+        ref::PayloadWriter().Int(0).Int(0).Int(101).Str("").Int(0).Get(),  // no signature
+    };
+    for (std::size_t i = 0; i < std::size(bad); ++i) {
         const Opened o = OpenBytes(SealPayloadBytes(bad[i]), "pw", cheap_);
         EXPECT_FALSE(o.ok) << i;
         EXPECT_EQ(o.message, msg::kBadFile) << i;
