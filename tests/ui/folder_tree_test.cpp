@@ -132,9 +132,6 @@ class FolderTreeTest : public QObject {
         QVERIFY(CFolderTree::FolderOf(root) == kTopLevel && w.tree.ItemOf(42) == nullptr);
         w.tree.SetRootTitle(QStringLiteral("Other.zvd"));
         QCOMPARE(root->text(0), QStringLiteral("Other.zvd"));
-        CFolderBar bar(w.host);
-        QCOMPARE(bar.windowTitle(), QStringLiteral("Folders"));
-        QVERIFY(bar.sizeHint().width() >= 190 && bar.sizeHint().width() <= 240);
     }
 
     void expandedFlagsAndSelection() {

@@ -2,7 +2,6 @@
 // sheet, a restart, a tool started over the open file, and the first start of a new version.
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QKeySequenceEdit>
 #include <QMenu>
@@ -12,8 +11,8 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "frame_test_support.h"
 #include "settings/direct_settings.h"
+#include "support/ui_fixtures.h"
 #include "ui/commands.h"
 #include "ui/customize_dlg.h"
 #include "ui/logo_menu.h"
@@ -35,10 +34,6 @@ QTreeWidgetItem* FindCommandItem(QTreeWidget& tree, int id) {
         }
     }
     return nullptr;
-}
-
-void PressOk(QDialog& dialog) {
-    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
 }
 
 }  // namespace
@@ -83,7 +78,7 @@ class FrameBarsTest : public QObject {
                 sheet.findChild<QLineEdit*>(QStringLiteral("toolCommand"))->setText("xdg-open");
                 sheet.findChild<QLineEdit*>(QStringLiteral("toolArguments"))->setText("$(FileDir)");
                 sheet.AssignKey(cmd::kPasswordPopup, QKeySequence(QStringLiteral("Ctrl+N")));
-                PressOk(sheet);
+                ClickOk(sheet);
                 return sheet.result();
             });
             frame.OpenCustomizeSheet();

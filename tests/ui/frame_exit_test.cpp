@@ -8,8 +8,8 @@
 #include <QtTest>
 
 #include "desktop/single_instance.h"
-#include "frame_test_support.h"
 #include "settings/settings_store.h"
+#include "support/ui_fixtures.h"
 #include "ui/file_questions.h"
 #include "ui/zelvant_app.h"
 

@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "frame_test_support.h"
 #include "settings/settings_store.h"
 #include "store/data_file.h"
+#include "support/ui_fixtures.h"
 #include "ui/file_questions.h"
 #include "ui/file_watch.h"
 #include "ui/zelvant_view.h"

@@ -16,6 +16,7 @@
 #include "settings/security_password.h"
 #include "settings/settings_store.h"
 #include "store/messages.h"
+#include "support/ui_fixtures.h"
 #include "ui/clipboard.h"
 #include "ui/commands.h"
 #include "ui/main_frame.h"
@@ -30,37 +31,12 @@
 
 using namespace zelvant;
 using namespace zelvant::ui;
+using namespace zelvant::testing;
 
 namespace {
 
-const QString kSample = QStringLiteral(ZELVANT_SAMPLES "/sample-v101.zvd");
-constexpr char kSamplePassword[] = "correct horse";
 constexpr char kSampleLayout[] =
     "(14,14) 175 16 16 100 100 150 100 100 100 100 100 100 100 150 1 2 0 3 4 5 6 7 8 9 10 11 12 13";
-
-// Answers every password dialog with `password` and every question with `answer`.
-void AnswerDialogs(const QString& password, QMessageBox::StandardButton answer = QMessageBox::No) {
-    SetDialogHookForTests([password, answer](QDialog& dialog) {
-        if (qobject_cast<QMessageBox*>(&dialog) != nullptr) {
-            return int(answer);
-        }
-        for (auto* edit : dialog.findChildren<QLineEdit*>()) {
-            edit->setText(password);
-        }
-        dialog.show();
-        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-        return dialog.result();
-    });
-}
-
-QStringList SiteNames(CMainFrame& frame) {
-    QStringList names;
-    auto& list = frame.View().List();
-    for (int row = 0; row < list.GetItemCount(); ++row) {
-        names << frame.View().Source().CellText(list.ItemAt(row), 0);
-    }
-    return names;
-}
 
 }  // namespace
 
@@ -72,7 +48,7 @@ class MainFrameTest : public QObject {
         messages_.clear();
         SetMessageBoxHookForTests(
             [this](const QString& text, QMessageBox::Icon) { messages_ << text; });
-        AnswerDialogs(QString::fromLatin1(kSamplePassword));
+        AnswerDialogs(kPassword);
     }
 
     void cleanup() {
@@ -101,7 +77,6 @@ class MainFrameTest : public QObject {
         QVERIFY(frame.OpenDocument(kSample));
         QCOMPARE(frame.windowTitle(), QStringLiteral("Zelvant - sample-v101.zvd"));
         QCOMPARE(frame.Tree().RootItem()->text(0), QStringLiteral("sample-v101.zvd"));
-        QCOMPARE(frame.RecentFiles().front(), QFileInfo(kSample).absoluteFilePath());
         QCOMPARE(QString::fromStdString(frame.View().List().GetColumnLayout()),
                  QString::fromLatin1(kSampleLayout));
         QVERIFY(!frame.Action(cmd::kNewRecord)->isEnabled());
@@ -145,7 +120,7 @@ class MainFrameTest : public QObject {
             QVERIFY(frame.NewDocument());
             QCOMPARE(frame.View().List().Columns().Shown(), (std::vector<int>{8, 0}));
         }
-        AnswerDialogs(QString::fromLatin1(kSamplePassword));
+        AnswerDialogs(kPassword);
         CMainFrame frame(store);
         QVERIFY(frame.OpenDocument(path));
         const auto& shown = frame.View().List().Columns().Shown();
@@ -245,21 +220,19 @@ class MainFrameTest : public QObject {
         QVERIFY(!frame.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
-    void recentFilesHoldEightAndAreForgottenWhenAsked() {
-        QTemporaryDir dir;
+    // The list's order and limit are the list's own; the window keeps it across runs and
+    // forgets it only when told to.
+    void recentFilesAreKeptAcrossRunsAndForgottenWhenAsked() {
         settings::CMemorySettingsStore store;
         {
             CMainFrame frame(store);
-            for (int i = 0; i < 9; ++i) {
-                const QString path = dir.filePath(QStringLiteral("f%1.zvd").arg(i));
-                QVERIFY(QFile::copy(kSample, path));
-                QVERIFY(frame.OpenDocument(path));
-            }
-            QCOMPARE(frame.RecentFiles().size(), 8);
-            QCOMPARE(frame.RecentFiles().front(), dir.filePath(QStringLiteral("f8.zvd")));
+            QVERIFY(frame.OpenDocument(kSample));
         }
         CMainFrame frame(store);
-        QCOMPARE(frame.RecentFiles().size(), 8);
+        QCOMPARE(frame.RecentFiles(), QStringList{QFileInfo(kSample).absoluteFilePath()});
+        frame.Settings().clearMRU = 0;
+        frame.ForgetRecentFilesIfAsked();
+        QCOMPARE(frame.RecentFiles().size(), 1);
         frame.Settings().clearMRU = 1;
         frame.ForgetRecentFilesIfAsked();
         CMainFrame after(store);
@@ -301,21 +274,12 @@ class MainFrameTest : public QObject {
     void idleWindowIsHiddenAndShownAgainOnlyWithTheSecurityPassword() {
         settings::CMemorySettingsStore store;
         CMainFrame frame(store);
-        frame.Settings().minTime = 1;
-        frame.Settings().protMin = 1;
-        frame.Settings().securityPasswordHash = settings::HashSecurityPassword("Secret", {1, 8192});
-        auto source = std::make_unique<FakeIdleSource>();
-        FakeIdleSource& idle = *source;
-        QVERIFY(frame.StartIdleProtection(std::move(source)));
+        FakeIdleSource& idle = Protect(frame);
         frame.show();
 
-        idle.ms = 60000;
-        frame.OnTimer();
-        QVERIFY(!frame.isMinimized());
         idle.ms = 60001;
         frame.OnTimer();
-        QVERIFY(frame.isMinimized());
-        QVERIFY(frame.ContentsHidden());
+        QVERIFY(frame.isMinimized() && frame.ContentsHidden());
 
         // Restored by the window manager: a wrong password sends it back.
         AnswerDialogs(QStringLiteral("secret"));
@@ -444,20 +408,6 @@ class MainFrameTest : public QObject {
         QCOMPARE(asked, 3);
     }
 
-    void desktopLockLocksOnlyWhenProtectionIsOn() {
-        settings::CMemorySettingsStore store;
-        CMainFrame frame(store);
-        Protect(frame);
-        frame.Settings().minTime = 0;
-        frame.show();
-        frame.Settings().protMin = 0;
-        frame.LockForSessionEvent();
-        QVERIFY(!frame.isMinimized());
-        frame.Settings().protMin = 1;
-        frame.LockForSessionEvent();
-        QVERIFY(frame.isMinimized() && frame.ContentsHidden() && frame.Guard()->Locked());
-    }
-
     // Ctrl+C and Ctrl+B in the record list copy the record's password and user name as secrets,
     // taken off the clipboard ClearSecretsAfter seconds later unless the user copied since;
     // Ctrl+C elsewhere keeps copying the selection.
@@ -539,12 +489,6 @@ class MainFrameTest : public QObject {
     }
 
   private:
-    struct FakeIdleSource : desktop::IIdleSource {
-        std::optional<std::uint32_t> IdleMilliseconds() override { return ms; }
-        QString Name() const override { return QStringLiteral("fake"); }
-        std::uint32_t ms = 0;
-    };
-
     // Idle minimising after a minute and the security password "Secret"; the source drives time.
     static FakeIdleSource& Protect(CMainFrame& frame) {
         frame.Settings().minTime = 1;

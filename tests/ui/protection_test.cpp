@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +18,7 @@
 
 #include "settings/settings_store.h"
 #include "support/cheap_sealing.h"
+#include "support/ui_fixtures.h"
 #include "ui/commands.h"
 #include "ui/main_frame.h"
 #include "ui/message_box.h"
@@ -28,11 +28,10 @@
 
 using namespace zelvant;
 using namespace zelvant::ui;
+using testing::kPassword;
+using testing::kSample;
 
 namespace {
-
-const QString kSample = QStringLiteral(ZELVANT_SAMPLES "/sample-v101.zvd");
-const QString kSamplePassword = QStringLiteral("correct horse");
 
 bool IsSealedFile(const QString& path) {
     QFile f(path);
@@ -60,7 +59,7 @@ class ProtectionTest : public QObject {
                 edit->setText(password);
             }
             dialog.show();
-            dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            testing::ClickOk(dialog);
             return dialog.result();
         });
     }
@@ -74,10 +73,8 @@ class ProtectionTest : public QObject {
             [this](const QString& text, QMessageBox::Icon) { messages_ << text; });
         QVERIFY(dir_.isValid());
         path_ = dir_.filePath(QStringLiteral("bank.zvd"));
-        QFile::remove(path_);
         QFile::remove(dir_.filePath(QStringLiteral("bank.zvb")));
-        QVERIFY(QFile::copy(kSample, path_));
-        QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(!testing::CopySample(path_).isEmpty());
     }
 
     void cleanup() {
@@ -93,7 +90,7 @@ class ProtectionTest : public QObject {
         QCOMPARE(frame.ProtectionLabel().text(), QStringLiteral("Sealed"));
         QVERIFY(frame.ProtectionLabel().toolTip().startsWith("New file, when saved: Sealed"));
 
-        Answer(kSamplePassword);
+        Answer(kPassword);
         QVERIFY(frame.OpenDocument(path_));
         QVERIFY(frame.ProtectionBar().isVisibleTo(&frame));
         QCOMPARE(frame.ProtectionLabel().text(), QStringLiteral("Legacy (weak)"));
@@ -105,10 +102,7 @@ class ProtectionTest : public QObject {
         QVERIFY(!frame.ProtectionBar().isVisibleTo(&frame));
         QVERIFY(frame.OpenDocument(path_));
         QVERIFY(!frame.ProtectionBar().isVisibleTo(&frame));  // put off for this file, this run
-        const QString other = dir_.filePath(QStringLiteral("other.zvd"));
-        QFile::remove(other);
-        QVERIFY(QFile::copy(kSample, other));
-        QVERIFY(frame.OpenDocument(other));
+        QVERIFY(frame.OpenDocument(testing::CopySample(dir_.filePath("other.zvd"))));
         QVERIFY(frame.ProtectionBar().isVisibleTo(&frame));
         QVERIFY(frame.NewDocument());
         QVERIFY(!frame.ProtectionBar().isVisibleTo(&frame));
@@ -132,7 +126,7 @@ class ProtectionTest : public QObject {
             return inner(args...);
         };
         frame.SetSealing(services);
-        Answer(kSamplePassword);
+        Answer(kPassword);
         QVERIFY(frame.OpenDocument(path_));
 
         // Refused at the warning: nothing derived, nothing written.
@@ -176,7 +170,7 @@ class ProtectionTest : public QObject {
         QVERIFY(messages_.isEmpty());
 
         // It opens again with the new password only.
-        Answer(kSamplePassword);
+        Answer(kPassword);
         QVERIFY(!frame.OpenDocument(path_));
         Answer(QStringLiteral("a new and much longer password"));
         QVERIFY(frame.OpenDocument(path_));

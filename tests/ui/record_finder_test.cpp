@@ -1,7 +1,6 @@
 // The search box and its results in the record list, the expiry bar, and File > Import, in the
 // main window.
 
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +9,7 @@
 #include <QtTest>
 
 #include "settings/settings_store.h"
+#include "support/ui_fixtures.h"
 #include "ui/commands.h"
 #include "ui/expiry_bar.h"
 #include "ui/import_dlg.h"
@@ -20,22 +20,11 @@
 
 using namespace zelvant;
 using namespace zelvant::ui;
+using namespace zelvant::testing;
 
 namespace {
 
-const QString kSample = QStringLiteral(ZELVANT_SAMPLES "/sample-v101.zvd");
 const QString kImports = QStringLiteral(ZELVANT_TEST_DATA "/import/");
-
-void AnswerPasswords() {
-    SetDialogHookForTests([](QDialog& dialog) {
-        for (auto* edit : dialog.findChildren<QLineEdit*>()) {
-            edit->setText(QStringLiteral("correct horse"));
-        }
-        dialog.show();
-        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-        return dialog.result();
-    });
-}
 
 // Column `subitem` of every row on show, in row order.
 QStringList Column(controls::CReportCtrl& list, const controls::IReportSource& source,
@@ -58,10 +47,6 @@ QStringList Results(CMainFrame& frame) {
     return rows;
 }
 
-QStringList SiteNames(CMainFrame& frame) {
-    return Column(frame.View().List(), frame.View().Source(), 0);
-}
-
 void Activate(QWidget& window) {
     window.show();
     QApplication::setActiveWindow(&window);
@@ -80,7 +65,7 @@ class RecordFinderTest : public QObject {
         messages_.clear();
         SetMessageBoxHookForTests(
             [this](const QString& text, QMessageBox::Icon) { messages_ << text; });
-        AnswerPasswords();
+        AnswerDialogs(kPassword);
     }
     void cleanup() {
         SetMessageBoxHookForTests({});

@@ -2,42 +2,34 @@
 // comes back.
 
 #include <QtTest>
-#include <vector>
+#include <deque>
 
+#include "support/ui_fixtures.h"
 #include "ui/window_lock.h"
 
 using namespace zelvant;
 using namespace zelvant::ui;
+using namespace zelvant::testing;
 
 namespace {
 
 constexpr std::uint32_t kMinute = 60000;
 
-class FakeSource final : public desktop::IIdleSource {
-  public:
-    explicit FakeSource(std::uint32_t& idle) : idle_(idle) {}
-    std::optional<std::uint32_t> IdleMilliseconds() override { return idle_; }
-    QString Name() const override { return QStringLiteral("fake"); }
-
-  private:
-    std::uint32_t& idle_;
-};
-
 // Answers from a script; past its end the user cancels.
 class FakePrompt final : public desktop::IRedisplayPrompt {
   public:
-    explicit FakePrompt(std::vector<std::optional<std::string>>& answers) : answers_(answers) {}
+    explicit FakePrompt(std::deque<std::optional<std::string>>& answers) : answers_(answers) {}
     std::optional<std::string> AskSecurityPassword() override {
         if (answers_.empty()) {
             return std::nullopt;
         }
         std::optional<std::string> answer = answers_.front();
-        answers_.erase(answers_.begin());
+        answers_.pop_front();
         return answer;
     }
 
   private:
-    std::vector<std::optional<std::string>>& answers_;
+    std::deque<std::optional<std::string>>& answers_;
 };
 
 // A window that does what it is asked at once and notes it.
@@ -76,8 +68,8 @@ class WindowLockTest : public QObject {
 
     settings::AppSettings settings_;
     FakeWindow window_;
-    std::uint32_t idle_ = 0;
-    std::vector<std::optional<std::string>> answers_;
+    FakeIdleSource* idle_ = nullptr;  // owned by the lock
+    std::deque<std::optional<std::string>> answers_;
     std::unique_ptr<CWindowLock> lock_;
 
     void Protect() {
@@ -90,11 +82,12 @@ class WindowLockTest : public QObject {
         settings_ = {};
         settings_.minTime = 1;
         window_ = {};
-        idle_ = 0;
         answers_.clear();
         lock_ = std::make_unique<CWindowLock>(settings_, window_,
                                               std::make_unique<FakePrompt>(answers_));
-        QVERIFY(lock_->StartIdleProtection(std::make_unique<FakeSource>(idle_)));
+        auto source = std::make_unique<FakeIdleSource>();
+        idle_ = source.get();
+        QVERIFY(lock_->StartIdleProtection(std::move(source)));
         lock_->Guard()->SetPasswordVerifier(
             [](const std::string& hash, const std::string& typed) { return typed + "-" == hash; });
     }
@@ -103,10 +96,10 @@ class WindowLockTest : public QObject {
     // contents hidden; a window already down is not locked a second time.
     void idleLocksAndHidesTheContents() {
         Protect();
-        idle_ = kMinute;
+        idle_->ms = kMinute;
         lock_->Tick();
         QVERIFY(!lock_->Locked() && !window_.minimised);
-        idle_ = kMinute + 1;
+        idle_->ms = kMinute + 1;
         lock_->Tick();
         QVERIFY(lock_->Locked() && window_.minimised && !window_.popup);
         QVERIFY(lock_->ContentsHidden() && !window_.contents);
@@ -114,13 +107,6 @@ class WindowLockTest : public QObject {
         lock_->Tick();
         QCOMPARE(window_.dialogsClosed, 1);
         QVERIFY(!CWindowLock(settings_, window_, nullptr).StartIdleProtection(nullptr));
-    }
-
-    // Without the security password the contents stay on show while locked.
-    void contentsStayWithoutAPassword() {
-        lock_->Lock();
-        QVERIFY(lock_->Locked() && window_.minimised);
-        QVERIFY(!lock_->ContentsHidden() && window_.contents);
     }
 
     // The window manager restored a locked window: one check after the event, however many
@@ -147,11 +133,13 @@ class WindowLockTest : public QObject {
         QCOMPARE(window_.unlocks, 1);
     }
 
-    // A minimise from anywhere locks; with protection on it also closes dialogs first.
+    // A minimise from anywhere locks; without the security password the contents stay on show,
+    // with protection on dialogs are closed first and the contents hidden.
     void minimisingLocksAndClosesDialogsWhenProtected() {
         window_.minimised = true;
         lock_->WindowStateChanged(false);
         QVERIFY(lock_->Locked());
+        QVERIFY(!lock_->ContentsHidden() && window_.contents);
         QCOMPARE(window_.dialogsClosed, 0);
         Protect();
         window_.minimised = true;
@@ -183,14 +171,20 @@ class WindowLockTest : public QObject {
         QVERIFY(!plain.minimised && !bare.PopupCommand().has_value());
     }
 
-    // A session event locks only when some protection is on.
+    // A session event locks only when some protection is on: idle minimising or the password.
     void sessionEventsLockOnlyWhenProtected() {
         settings_.minTime = 0;
         lock_->LockForSessionEvent();
         QVERIFY(!lock_->Locked() && !window_.minimised);
-        settings_.minTime = 5;
-        lock_->LockForSessionEvent();
-        QVERIFY(lock_->Locked() && window_.minimised);
+        for (const bool password : {false, true}) {
+            init();  // a fresh, unlocked window
+            settings_.minTime = password ? 0 : 5;
+            if (password) {
+                Protect();
+            }
+            lock_->LockForSessionEvent();
+            QVERIFY2(lock_->Locked() && window_.minimised, password ? "password" : "idle");
+        }
     }
 };
 

@@ -1,6 +1,6 @@
 #pragma once
-// A copy of the sample file, edits, and scripted answers to every dialog, for the main-window
-// tests.
+// For the main-window tests: the sample file and its password, edits, an idle source the test
+// drives, and scripted answers to every dialog.
 
 #include <QDialogButtonBox>
 #include <QFile>
@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <functional>
 
+#include "desktop/idle_guard.h"
 #include "ui/main_frame.h"
 #include "ui/message_box.h"
 
@@ -26,6 +27,43 @@ inline QString CopySample(const QString& path) {
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return path;
 }
+
+inline void ClickOk(QDialog& dialog) {
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+
+// Every password dialog gets `password`, every question `answer`.
+inline void AnswerDialogs(const QString& password,
+                          QMessageBox::StandardButton answer = QMessageBox::No) {
+    ui::SetDialogHookForTests([password, answer](QDialog& dialog) {
+        if (qobject_cast<QMessageBox*>(&dialog) != nullptr) {
+            return int(answer);
+        }
+        for (auto* edit : dialog.findChildren<QLineEdit*>()) {
+            edit->setText(password);
+        }
+        dialog.show();
+        ClickOk(dialog);
+        return dialog.result();
+    });
+}
+
+// The site names on show in the record list, in row order.
+inline QStringList SiteNames(ui::CMainFrame& frame) {
+    QStringList names;
+    auto& list = frame.View().List();
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+        names << frame.View().Source().CellText(list.ItemAt(row), 0);
+    }
+    return names;
+}
+
+// Idle time as the test sets it.
+struct FakeIdleSource final : desktop::IIdleSource {
+    std::optional<std::uint32_t> IdleMilliseconds() override { return ms; }
+    QString Name() const override { return QStringLiteral("fake"); }
+    std::uint32_t ms = 0;
+};
 
 inline QStringList FolderNames(ui::CMainFrame& frame) {
     QStringList names;
@@ -63,7 +101,7 @@ struct ScriptedDialogs {
                 edit->setText(password);
             }
             dialog.show();
-            dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            ClickOk(dialog);
             return dialog.result();
         });
     }
