@@ -180,9 +180,8 @@ TEST(DateFormatTest, SystemLocaleGivesOneDateAndOneTimeWithoutZone) {
 }
 
 TEST(TemplateFilesTest, ListsZvtFilesOfAnyCaseSortedWithoutExtension) {
-    std::string pattern = (fs::temp_directory_path() / "zelvant-tmpl-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path dir = pattern;
+    const TempFolder temp;
+    const fs::path& dir = temp.path;
     for (const char* name : {"b.ZVT", "Letters.zvt", "a.Zvt", "notes.txt", "c.zvt.bak", ".ZVT"}) {
         std::ofstream(dir / name) << "x";
     }
@@ -235,9 +234,8 @@ TEST(TemplateFilesTest, FoldersGoFromTheUserToTheSystemToTheProgram) {
 }
 
 TEST(TemplateFilesTest, EarlierFoldersHideLaterNamesAndNamesStayInTheirFolders) {
-    std::string pattern = (fs::temp_directory_path() / "zelvant-tmpl-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path dir = pattern;
+    const TempFolder temp;
+    const fs::path& dir = temp.path;
     for (const char* sub : {"user", "system"}) {
         fs::create_directory(dir / sub);
     }
@@ -265,7 +263,6 @@ TEST(TemplateFilesTest, EarlierFoldersHideLaterNamesAndNamesStayInTheirFolders) 
     EXPECT_FALSE(FindTemplate(folders, "gone").has_value());
     EXPECT_FALSE(FindTemplate(folders, "../outside").has_value());
     EXPECT_FALSE(FindTemplate(folders, "").has_value());
-    fs::remove_all(dir);
 }
 
 }  // namespace
