@@ -6,41 +6,18 @@
 # and holds a password on the clipboard, marked secret, until its time is up.
 # Usage: desktop_import_find.sh ZELVANT ZELVANT_CLI IMPORT_DATA OUT_DIR
 set -euo pipefail
-. "$(dirname "$0")/find_window.sh"
-
-if [ "${1:-}" = --inside ]; then
-    inside=1
-    shift
-fi
 program=$1 cli=$2 data=$3 out_dir=$4
-if [ -z "${inside:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$@"
-fi
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$out_dir" "$work/config/Quillmere" "$work/run"
-chmod 700 "$work/run"
-printf '[Settings]\nSplash=0\nSingleInstance=0\n' > "$work/config/Quillmere/Zelvant.conf"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
-fail() { echo "import-find: $*" >&2; exit 1; }
+. "$(dirname "$0")/desktop_lib.sh" import-find "$@"
+settings Splash=0 SingleInstance=0
 
 # Dialogs take the focus as a desktop's window manager gives it.
 if command -v openbox >/dev/null; then
-    openbox >/dev/null 2>&1 &
-    pids+=($!)
-    sleep 0.5
+    start_openbox 0.5
 fi
 
 "$program" &
 pid=$!
-pids+=("$pid")
-window=$(find_window 30 --name '^Zelvant - Untitled$' | head -1) ||
-    fail "no main window"
+window=$(find_window 30 --name '^Zelvant - Untitled$') || fail "no main window"
 xdotool windowactivate --sync "$window"
 sleep 0.5
 
@@ -112,14 +89,7 @@ for _ in $(seq 1 50); do
 done
 [ -s "$work/mine.zvd" ] || fail "the document was not saved"
 
-xdotool windowactivate --sync "$window"
-xdotool key alt+x
-for _ in $(seq 1 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.2
-done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end after Alt+X"
-wait "$pid" || fail "the program ended with status $?"
+quit windowactivate
 
 # What was saved: both exports' records, and the found one's new, generated password.
 found=$(printf '%s\n' "$strong" | "$cli" search "$work/mine.zvd" north --password-stdin)
@@ -133,7 +103,6 @@ password=$(sed -n 's/^Password: //p' <<<"$shown")
 # zelvant-cli clip holds it on the clipboard, marked secret, and takes it away afterwards.
 printf '%s\n' "$strong" | "$cli" clip "$work/mine.zvd" "$address" --timeout 2 --password-stdin &
 clip=$!
-pids+=("$clip")
 for _ in $(seq 1 25); do
     [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$password" ] && break
     sleep 0.2

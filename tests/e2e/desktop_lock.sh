@@ -7,54 +7,26 @@
 # private settings file, and the program runs without core files.
 # Usage: desktop_lock.sh ZELVANT ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
-. "$(dirname "$0")/find_window.sh"
-
-if [ "${1:-}" = --inside ]; then
-    inside=1
-    shift
-fi
 program=$1 cli=$2 demo_json=$3 out_dir=$4
-if [ -z "${inside:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$@"
-fi
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$out_dir" "$work/config/Quillmere" "$work/run"
-chmod 700 "$work/run"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
+. "$(dirname "$0")/desktop_lib.sh" lock "$@"
+settings Splash=0 SingleInstance=1 TrayIcon=0 MinTime=1 MinPopTime=0 ProtMin=1
 # The security password "Lock42" as older versions stored it (each byte XOR 0xFF).
-printf '[Settings]\nSplash=0\nSingleInstance=1\nTrayIcon=0\nMinTime=1\nMinPopTime=0\n' \
-    > "$work/config/Quillmere/Zelvant.conf"
-printf 'ProtMin=1\nPData=\xc2\xb3\xc2\x90\xc2\x9c\xc2\x94\xc3\x8b\xc3\x8d\n' \
-    >> "$work/config/Quillmere/Zelvant.conf"
-chmod 644 "$work/config/Quillmere/Zelvant.conf"
+printf 'PData=\xc2\xb3\xc2\x90\xc2\x9c\xc2\x94\xc3\x8b\xc3\x8d\n' >>"$conf"
+chmod 644 "$conf"
 password="lock test password"
-file="$work/bank.zvd"
-printf '%s\n' "$password" | "$cli" import "$file" "$demo_json" --password-stdin
+make_file "$password"
 
-openbox >/dev/null 2>&1 &
-sleep 1
+start_openbox 1
 # An idle "minute" of ten seconds: the lock comes without a long wait, yet a slow CI machine
 # between two steps of this script does not count as a user walking away.
 ZELVANT_TEST_IDLE_MINUTE_MS=10000 "$program" "$file" &
 pid=$!
-fail() {
-    echo "lock: $*" >&2
-    import -window root "$out_dir/desktop-lock-failed.png" 2>/dev/null || true
-    exit 1
-}
 # Names of the windows on screen.
 shown() { xdotool search --onlyvisible --name '.' 2>/dev/null | while read -r w; do
     xdotool getwindowname "$w"; done | grep -v '^$' | sort -u || true; }
-wait_for() {  # NAME_PATTERN: its window id once on screen
-    find_window 30 --onlyvisible --name "$1" 2>/dev/null | head -1
-}
 
-dialog=$(wait_for '^File Password:bank\.zvd$') || fail "no password dialog"
-xdotool windowfocus --sync "$dialog"
-xdotool type --delay 20 "$password"
-xdotool key Return
-window=$(wait_for '^Zelvant - bank\.zvd$') || fail "no main window"
+type_password '^File Password:bank\.zvd$' "$password"
+window=$(on_screen '^Zelvant - bank\.zvd$') || fail "no main window"
 grep -q 'Max core file size *0 *0' "/proc/$pid/limits" || fail "core files are not off"
 
 # The first folder's first record ("Northwind Savings Bank", the list's top row, under the banner
@@ -63,7 +35,7 @@ xdotool windowfocus --sync "$window"
 xdotool key Down
 sleep 0.5
 xdotool mousemove --window "$window" 340 123 click --repeat 2 --delay 80 1
-props=$(wait_for '^Record Properties$') || fail "no Record Properties; on screen: $(shown)"
+props=$(on_screen '^Record Properties$') || fail "no Record Properties; on screen: $(shown)"
 xdotool windowfocus --sync "$props"
 xdotool key ctrl+a
 sleep 0.3
@@ -81,7 +53,7 @@ import -window root "$out_dir/desktop-lock-locked.png"
 
 # A second start hands over to the first and ends; the first asks before it shows anything.
 timeout 20 "$program" "$file" || fail "the second start did not end by itself"
-prompt=$(wait_for '^Restore from minimized:$') || fail "no password asked; on screen: $(shown)"
+prompt=$(on_screen '^Restore from minimized:$') || fail "no password asked; on screen: $(shown)"
 sleep 0.5
 import -window root "$out_dir/desktop-lock-asked.png"
 others=$(shown | grep -v -x -e 'Restore from minimized:' || true)
@@ -91,8 +63,8 @@ echo "$others" | grep -q -e 'Record Properties' -e 'bank\.zvd' -e 'Zelvant Optio
 xdotool windowfocus --sync "$prompt"
 xdotool type --delay 20 "Lock42"
 xdotool key Return
-wait_for '^Zelvant - bank\.zvd$' >/dev/null || fail "not shown after the password"
-props=$(wait_for '^Record Properties$') || fail "Record Properties did not come back"
+on_screen '^Zelvant - bank\.zvd$' >/dev/null || fail "not shown after the password"
+props=$(on_screen '^Record Properties$') || fail "Record Properties did not come back"
 import -window root "$out_dir/desktop-lock-unlocked.png"
 xdotool windowfocus --sync "$props"
 xdotool key Escape
@@ -100,19 +72,11 @@ find_window 1 --onlyvisible --name '^Record Properties$' >/dev/null &&
     sleep 1 && find_window 1 --onlyvisible --name '^Record Properties$' >/dev/null &&
     fail "Record Properties did not close on Escape"
 
-conf="$work/config/Quillmere/Zelvant.conf"
 grep -q '^PData' "$conf" && fail "the obfuscated password is still stored"
 grep -q '^PHash=.*argon2id' "$conf" || fail "no hash stored"
 [ "$(stat -c %a "$conf")" = 600 ] || fail "settings file mode $(stat -c %a "$conf")"
 [ "$(stat -c %a "$work/config/Quillmere")" = 700 ] || fail "settings folder is open to others"
 [ "$(stat -c %a "$work/run/zelvant")" = 700 ] || fail "instance folder is open to others"
 
-xdotool windowfocus --sync "$window"
-xdotool key alt+x
-for _ in $(seq 1 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.2
-done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end after Alt+X; on screen: $(shown)"
-wait "$pid" || fail "the program ended with status $?"
+quit
 echo "lock: ok, screenshots in $out_dir/desktop-lock-*.png"

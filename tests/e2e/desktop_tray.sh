@@ -4,41 +4,21 @@
 # it again by itself.
 # Usage: desktop_tray.sh ZELVANT ZELVANT_CLI DEMO_JSON OUT_DIR
 set -euo pipefail
-. "$(dirname "$0")/find_window.sh"
-
-if [ "${1:-}" = --inside ]; then
-    inside=1
-    shift
-fi
 program=$1 cli=$2 demo_json=$3 out_dir=$4
-if [ -z "${inside:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$@"
-fi
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$out_dir" "$work/config/Quillmere"
-printf '[Settings]\nSplash=0\nSingleInstance=0\nTrayIcon=1\nTrayMinimize=1\nTrayAction=0\nMinTime=1\nProtMin=0\n' \
-    > "$work/config/Quillmere/Zelvant.conf"
+. "$(dirname "$0")/desktop_lib.sh" tray "$@"
+settings Splash=0 SingleInstance=0 TrayIcon=1 TrayMinimize=1 TrayAction=0 MinTime=1 ProtMin=0
 password="tray test password"
-file="$work/bank.zvd"
-printf '%s\n' "$password" | XDG_CONFIG_HOME="$work/config" "$cli" import "$file" "$demo_json" \
-    --password-stdin
+make_file "$password"
 
 # The tray host sits in the top right corner; the icon is its only one.
 trayer --edge top --align right --widthtype request --height 24 --SetDockType true &
 sleep 1
-XDG_CONFIG_HOME="$work/config" "$program" "$file" &
+"$program" "$file" &
 pid=$!
-fail() { echo "tray: $*" >&2; exit 1; }
 visible() { xdotool search --onlyvisible --name '^Zelvant - bank\.zvd$' 2>/dev/null | wc -l; }
 
-dialog=$(find_window 30 --name '^File Password:bank\.zvd$' | head -1) ||
-    fail "no password dialog"
-xdotool windowfocus --sync "$dialog"
-xdotool type --delay 20 "$password"
-xdotool key Return
-window=$(find_window 30 --name '^Zelvant - bank\.zvd$' | head -1) ||
-    fail "no main window"
+type_password '^File Password:bank\.zvd$' "$password"
+main_window
 sleep 2
 import -window root "$out_dir/desktop-tray.png"
 

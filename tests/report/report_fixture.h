@@ -9,6 +9,10 @@
 //   4: Empty, top                    Zeta
 //   5: Sub, under Zeta                 Sub
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "report/date_format.h"
@@ -51,6 +55,21 @@ inline void BuildDocument(CFolderSequence& folders) {
     AddRecord(folders, 3, "M\xFCnchen");  // Windows-1252, as older files hold it
     AddRecord(folders, 5, "S1");
 }
+
+// A new folder of its own under the system's temporary one, removed with the object.
+struct TempFolder {
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zelvant-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot make a temporary folder");
+        }
+        path = pattern;
+    }
+    ~TempFolder() { std::filesystem::remove_all(path); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::filesystem::path path;
+};
 
 // Everything one run needs, with fixed dates and clock.
 struct Report {

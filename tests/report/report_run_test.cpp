@@ -1,4 +1,3 @@
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -19,13 +18,6 @@ const std::string kTemplates = ZELVANT_TEMPLATES;
 
 class RunTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "zelvant-run-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string Write(const std::string& name, std::string_view text) {
         const fs::path p = dir / name;
         std::ofstream(p, std::ios::binary) << text;
@@ -40,7 +32,8 @@ class RunTest : public ::testing::Test {
         return page.text;
     }
 
-    fs::path dir;
+    TempFolder temp;
+    const fs::path& dir = temp.path;
     CStringOutput diagnostics;
     CMessageLog log;
 };

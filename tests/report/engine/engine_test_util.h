@@ -1,6 +1,7 @@
 #pragma once
 // Compiles template text and runs "start" into a string, for short tests.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,20 @@ inline std::string RunText(std::string_view text, CEnvironment* env = nullptr,
 // The output of one code block inside a "start" template.
 inline std::string RunCode(std::string_view code, CEnvironment* env = nullptr) {
     return RunText("<# start #><# " + std::string(code) + " #><# endtmpl #>", env);
+}
+
+// A template named `name` (with its parameter list, if any) whose one code block is `code`.
+inline std::string Tmpl(const std::string& name, const std::string& code) {
+    return "<# " + name + " #><# " + code + " #><# endtmpl #>";
+}
+
+// Arguments as "(a)(b)", for fake environments that echo what they were asked.
+inline std::string ArgsText(std::span<const CValue> args) {
+    std::string s;
+    for (const CValue& a : args) {
+        s += "(" + a.ToText() + ")";
+    }
+    return s;
 }
 
 }  // namespace zelvant::report::test

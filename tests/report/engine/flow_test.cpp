@@ -10,10 +10,6 @@
 namespace zelvant::report::test {
 namespace {
 
-std::string Tmpl(const std::string& name, const std::string& code) {
-    return "<# " + name + " #><# " + code + " #><# endtmpl #>";
-}
-
 // "fwd" forwards every write to the output that was current, marked, and marks its end.
 class CForwardFactory : public COutputFactory {
   public:
@@ -102,11 +98,11 @@ class CCountingEnvironment : public CEnvironment {
   public:
     void Run(std::string_view name, COutputStream& out, std::span<const CValue> args) override {
         ++byName;
-        WriteText(out, "<" + std::string(name) + Args(args) + ">");
+        WriteText(out, "<" + std::string(name) + ArgsText(args) + ">");
     }
     std::unique_ptr<CEnvironment> Child(std::string_view name, COutputStream& out,
                                         std::span<const CValue> args) override {
-        WriteText(out, "{" + std::string(name) + Args(args) + "}");
+        WriteText(out, "{" + std::string(name) + ArgsText(args) + "}");
         if (name == "none") {
             return nullptr;
         }
@@ -114,7 +110,7 @@ class CCountingEnvironment : public CEnvironment {
     }
     CValue Value(std::string_view name, COutputStream&, std::span<const CValue> args) override {
         ++byName;
-        return CValue::String(std::string(name) + Args(args));
+        return CValue::String(std::string(name) + ArgsText(args));
     }
     int Resolve(std::string_view name) override {
         ++resolved[std::string(name)];
@@ -124,26 +120,17 @@ class CCountingEnvironment : public CEnvironment {
                      std::span<const CValue> args) override {
         ++byNumber;
         // Into the page's free space, where Run goes through the stream's Write.
-        out.Put("<" + std::to_string(number) + std::string(name) + Args(args) + ">");
+        out.Put("<" + std::to_string(number) + std::string(name) + ArgsText(args) + ">");
     }
     CValue ValueResolved(int number, std::string_view name, COutputStream&,
                          std::span<const CValue> args) override {
         ++byNumber;
-        return CValue::String(std::to_string(number) + std::string(name) + Args(args));
+        return CValue::String(std::to_string(number) + std::string(name) + ArgsText(args));
     }
 
     std::map<std::string, int> resolved;
     int byName = 0;
     int byNumber = 0;
-
-  private:
-    static std::string Args(std::span<const CValue> args) {
-        std::string s;
-        for (const CValue& a : args) {
-            s += "(" + a.ToText() + ")";
-        }
-        return s;
-    }
 };
 
 TEST(Flow, EnvironmentNamesAreLookedUpOncePerRun) {

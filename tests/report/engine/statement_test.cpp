@@ -9,10 +9,6 @@
 namespace zelvant::report::test {
 namespace {
 
-std::string Tmpl(const std::string& name, const std::string& code) {
-    return "<# " + name + " #><# " + code + " #><# endtmpl #>";
-}
-
 TEST(Statements, WhichValuesAreWritten) {
     EXPECT_EQ(RunCode("x := 3"), "");
     EXPECT_EQ(RunCode("x := 3; x"), "3");
@@ -117,30 +113,23 @@ class CTestEnvironment : public CEnvironment {
   public:
     explicit CTestEnvironment(std::string prefix = "") : prefix_(std::move(prefix)) {}
     void Run(std::string_view name, COutputStream& out, std::span<const CValue> args) override {
-        WriteText(out, "run:" + prefix_ + std::string(name) + Args(args));
+        WriteText(out, "run:" + prefix_ + std::string(name) + ArgsText(args));
     }
     std::unique_ptr<CEnvironment> Child(std::string_view name, COutputStream&,
                                         std::span<const CValue> args) override {
         if (name != "folder") {
             return nullptr;
         }
-        return std::make_unique<CTestEnvironment>(prefix_ + "folder" + Args(args) + ".");
+        return std::make_unique<CTestEnvironment>(prefix_ + "folder" + ArgsText(args) + ".");
     }
     CValue Value(std::string_view name, COutputStream&, std::span<const CValue> args) override {
         if (name == "flag") {
             return CValue::Long(args.empty() ? 1 : args[0].ToLong());
         }
-        return CValue::String("val:" + prefix_ + std::string(name) + Args(args));
+        return CValue::String("val:" + prefix_ + std::string(name) + ArgsText(args));
     }
 
   private:
-    static std::string Args(std::span<const CValue> args) {
-        std::string s;
-        for (const CValue& a : args) {
-            s += "(" + a.ToText() + ")";
-        }
-        return s;
-    }
     std::string prefix_;
 };
 
