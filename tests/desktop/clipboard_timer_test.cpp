@@ -1,6 +1,6 @@
 #include "desktop/clipboard_timer.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace zelvant::desktop {
 

@@ -1,6 +1,6 @@
 #include "desktop/idle_guard.h"
 
-#include <QtTest>
+#include <QTest>
 #include <vector>
 
 namespace zelvant::desktop {

@@ -1,7 +1,7 @@
 #include "desktop/idle_sources.h"
 
 #include <QLineEdit>
-#include <QtTest>
+#include <QTest>
 
 namespace zelvant::desktop {
 

@@ -9,7 +9,8 @@
 #include <QDBusObjectPath>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include "settings/security_password.h"
 

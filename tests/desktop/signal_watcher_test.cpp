@@ -2,7 +2,8 @@
 // watcher lives: the handlers found before are put back.
 
 #include <QSignalSpy>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 #include <csignal>
 
 #include "desktop/signal_watcher.h"

@@ -8,7 +8,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 #include <cstdio>
 #include <optional>
 

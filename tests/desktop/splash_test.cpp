@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
-#include <QtTest>
+#include <QTest>
 
 #include "desktop/splash.h"
 

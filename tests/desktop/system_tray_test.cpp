@@ -5,7 +5,8 @@
 #include <QMenu>
 #include <QStyle>
 #include <QWidget>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include "desktop/system_tray.h"
 #include "settings/direct_settings.h"

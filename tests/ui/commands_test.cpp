@@ -2,7 +2,7 @@
 
 #include <QAction>
 #include <QDir>
-#include <QtTest>
+#include <QTest>
 #include <set>
 #include <tuple>
 

@@ -5,7 +5,7 @@
 
 #include <QMenu>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "desktop/single_instance.h"
 #include "settings/settings_store.h"

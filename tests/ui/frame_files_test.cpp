@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include "settings/settings_store.h"
 #include "store/data_file.h"

@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
-#include <QtTest>
+#include <QTest>
 
 #include "settings/security_password.h"
 #include "ui/lock_coordinator.h"

@@ -6,7 +6,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 #include <string>
 #include <vector>
 

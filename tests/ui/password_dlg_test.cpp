@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 #include <vector>
 
 #include "settings/direct_settings.h"

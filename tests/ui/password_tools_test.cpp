@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QToolButton>
-#include <QtTest>
+#include <QTest>
 
 #include "settings/settings_store.h"
 #include "ui/field_edit.h"

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QtTest>
+#include <QTest>
 #include <atomic>
 #include <chrono>
 #include <thread>

@@ -3,7 +3,8 @@
 #include <QAction>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include "settings/settings_store.h"
 #include "ui/commands.h"

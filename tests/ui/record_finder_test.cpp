@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
-#include <QtTest>
+#include <QTest>
 
 #include "settings/settings_store.h"
 #include "support/ui_fixtures.h"

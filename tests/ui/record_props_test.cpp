@@ -8,7 +8,7 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QToolButton>
-#include <QtTest>
+#include <QTest>
 #include <functional>
 #include <span>
 #include <string>

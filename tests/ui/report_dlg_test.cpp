@@ -15,7 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QtTest>
+#include <QTest>
 
 #include "settings/direct_settings.h"
 #include "store/date_time.h"

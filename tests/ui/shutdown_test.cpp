@@ -1,7 +1,7 @@
 // The one shutdown path's decisions: who is asked, when a recovery file is written instead, and
 // that every way out writes the settings and clears the clipboard.
 
-#include <QtTest>
+#include <QTest>
 
 #include "ui/shutdown.h"
 

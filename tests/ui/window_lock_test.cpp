@@ -1,7 +1,7 @@
 // The main window's lock over a fake window: when it locks, what it hides, and how the window
 // comes back.
 
-#include <QtTest>
+#include <QTest>
 #include <deque>
 
 #include "support/ui_fixtures.h"
