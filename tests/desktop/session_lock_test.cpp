@@ -9,7 +9,6 @@
 #include <QDBusObjectPath>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QSignalSpy>
 #include <QTest>
 
 #include "settings/security_password.h"

@@ -2,7 +2,6 @@
 // watcher lives: the handlers found before are put back.
 
 #include <QSignalSpy>
-#include <QSignalSpy>
 #include <QTest>
 #include <csignal>
 

@@ -6,10 +6,9 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <QSignalSpy>
-#include <QTest>
 #include <cstdio>
 #include <optional>
 

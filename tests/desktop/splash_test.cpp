@@ -2,9 +2,9 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <QTest>
 
 #include "desktop/splash.h"
 

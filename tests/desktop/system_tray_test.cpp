@@ -3,10 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <QStyle>
-#include <QWidget>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
+#include <QWidget>
 
 #include "desktop/system_tray.h"
 #include "settings/direct_settings.h"

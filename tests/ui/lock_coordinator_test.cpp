@@ -2,8 +2,8 @@
 
 #include <QMenu>
 #include <QMessageBox>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include "settings/security_password.h"
 #include "ui/lock_coordinator.h"

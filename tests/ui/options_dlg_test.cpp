@@ -6,7 +6,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSignalSpy>
 #include <QTest>
 #include <string>
 #include <vector>

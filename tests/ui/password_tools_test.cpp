@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
 
 #include "settings/settings_store.h"
 #include "ui/field_edit.h"

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QSignalSpy>
 #include <QTest>
 
 #include "settings/settings_store.h"

@@ -7,8 +7,8 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QPushButton>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
 #include <functional>
 #include <span>
 #include <string>

@@ -14,8 +14,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextBrowser>
 #include <QTest>
+#include <QTextBrowser>
 
 #include "settings/direct_settings.h"
 #include "store/date_time.h"
